@@ -1,0 +1,56 @@
+#pragma once
+// The program-wide state, gathered per subsystem and owned by one object
+// that each program creates at start-up and hands to whoever needs it. Tests
+// create as many independent ones as they like.
+#include <filesystem>
+#include <string>
+
+#include "app/Connection.h"
+#include "app/LinkState.h"
+#include "comm/Exchange.h"
+#include "comm/Transaction.h"
+#include "platform/Clock.h"
+#include "platform/Operator.h"
+#include "platform/SerialPortControl.h"
+#include "setup/SetupImage.h"
+
+namespace wm {
+
+struct Platform {
+    SerialPortControl& port;
+    Clock& clock;
+    EventPump& pump;
+    Operator& op;
+};
+
+struct ProgramPaths {
+    std::filesystem::path settingsFile; // Settings.SSS to read and rewrite
+    std::filesystem::path programDir;   // help files and setup files by bare name
+    std::string portOverride;           // serial device instead of the port number's
+};
+
+struct Program {
+    Program(Platform platform, ProgramPaths paths);
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    Platform platform;
+    ProgramPaths paths;
+
+    LinkState link;
+    Exchange x;
+    Transaction txn;
+    Connection conn;
+
+    // The setup and what is derived from it.
+    SetupImage setup;
+    DerivedSetup derived;
+    std::string SetupFileLine2; // "0" after a Get or the default setup
+    std::string SetupFileName;  // current setup file, empty at start
+    int SetupReceived = 0;      // 1 after a successful Get
+
+    // Start-up after the window toolkit is ready: open the link, clear the setup.
+    void StartUp();
+};
+
+} // namespace wm

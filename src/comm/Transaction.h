@@ -1,0 +1,59 @@
+#pragma once
+// The transaction layer: every exchange with the meter goes through
+// SendCommand and ReceiveReply, one request and one reply at a time.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/LinkState.h"
+#include "comm/Exchange.h"
+#include "comm/NodeLink.h"
+#include "platform/Clock.h"
+#include "platform/SerialPortControl.h"
+
+namespace wm {
+
+class Transaction {
+public:
+    Transaction(const LinkState& link, Exchange& x, SerialPortControl& port, Clock& clock, EventPump& pump,
+                NodeLink* node = nullptr);
+
+    void SetNodeLink(NodeLink* node) { node_ = node; }
+
+    // Frames TxCommand (Custom ASCII) or ModbusRequest (Modbus) for the link
+    // and writes it, after the 300 ms pause the meter needs between requests.
+    void SendCommand();
+    // Waits for, collects and checks the reply; sets TransferStatus,
+    // ModbusReply and RxReply.
+    void ReceiveReply();
+    void DelayMs(std::int32_t ms);
+    void DelaySeconds(float seconds);
+
+    // A wire trace for debugging: called with "tx"/"rx", the bytes, the tick.
+    std::function<void(const char* direction, const std::string& bytes, std::uint32_t tick)> trace;
+
+    // True while SendCommand, ReceiveReply or a delay is waiting. A second
+    // exchange started from an event handled during that wait is refused
+    // (SendCommand and ReceiveReply return at once and change nothing), so
+    // exchanges never nest.
+    [[nodiscard]] bool Waiting() const { return waiting_ > 0; }
+    [[nodiscard]] int Refused() const { return refused_; }
+
+    [[nodiscard]] const LinkState& Link() const { return link_; }
+    [[nodiscard]] Exchange& X() { return x_; }
+    [[nodiscard]] Clock& GetClock() { return clock_; }
+    [[nodiscard]] EventPump& Pump() { return pump_; }
+    [[nodiscard]] SerialPortControl& Port() { return port_; }
+
+private:
+    const LinkState& link_;
+    Exchange& x_;
+    SerialPortControl& port_;
+    Clock& clock_;
+    EventPump& pump_;
+    NodeLink* node_;
+    int waiting_ = 0;
+    int refused_ = 0;
+};
+
+} // namespace wm

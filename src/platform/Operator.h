@@ -1,0 +1,52 @@
+#pragma once
+// Everything the core needs from the person at the program: message boxes,
+// the status line, the progress bar, the busy pointer, a beep, file choice.
+// The desktop program answers with real dialogs, wmctl with its flags and
+// standard output, the tests with scripted answers.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace wm {
+
+struct Rgb {
+    std::uint8_t r = 0, g = 0, b = 0;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+enum class Buttons { Ok, OkCancel, YesNo };
+enum class Answer { Ok, Cancel, Yes, No };
+enum class Icon { None, Exclamation, Question, Critical, Information };
+
+struct MessageBox {
+    std::string text;
+    std::string title; // empty: the program's default title
+    Buttons buttons = Buttons::Ok;
+    Answer defaultAnswer = Answer::Ok;
+    Icon icon = Icon::None;
+};
+
+enum class FileDialog { Open, SaveAs };
+
+class Operator {
+public:
+    virtual ~Operator() = default;
+    virtual Answer Ask(const MessageBox& box) = 0;
+    // The main window's status line (lblPGText).
+    virtual void SetStatus(const std::string& caption, Rgb background) = 0;
+    virtual void HideStatus() = 0;
+    // The main window's progress bar (pbBar): value 0..100.
+    virtual void SetProgress(int value) = 0;
+    virtual void SetProgressVisible(bool visible) = 0;
+    virtual void SetBusy(bool hourglass) = 0;
+    virtual void Beep() = 0;
+    // nullopt when the operator cancels.
+    virtual std::optional<std::string> ChooseFile(FileDialog kind, const std::string& title,
+                                                  const std::string& filter) = 0;
+    // The program is to end (a refused settings file, the operator's answer
+    // to the corrupt signal-conditioner question). The caller returns at
+    // once after asking; the front end ends the program when control is back.
+    virtual void EndProgram() = 0;
+};
+
+} // namespace wm

@@ -1,0 +1,149 @@
+#include "platform/qt/QtPlatform.h"
+
+#include <QCoreApplication>
+#include <QTime>
+#include <cstdio>
+
+namespace wm {
+
+QtClock::QtClock() : base_(static_cast<std::uint32_t>(QTime::currentTime().msecsSinceStartOfDay())) {
+    timer_.start();
+}
+
+std::uint32_t QtClock::TickMs() const { return base_ + static_cast<std::uint32_t>(timer_.elapsed()); }
+
+double QtClock::SecondsSinceMidnight() const { return QTime::currentTime().msecsSinceStartOfDay() / 1000.0; }
+
+void QtEventPump::ProcessEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void QtEventPump::WaitFor(std::uint32_t ms) {
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(static_cast<int>(ms));
+    loops_.push_back(&loop);
+    loop.exec();
+    loops_.pop_back();
+}
+
+void QtEventPump::Wake() {
+    if (!loops_.empty()) loops_.back()->quit();
+}
+
+QtSerialPort::QtSerialPort(QtEventPump& pump) : pump_(pump), line_(ParseLineSettings(settings_)) {
+    QObject::connect(&port_, &QSerialPort::readyRead, [this] { pump_.Wake(); });
+    QObject::connect(&port_, &QSerialPort::bytesWritten, [this](qint64) {
+        if (port_.bytesToWrite() == 0) pump_.Wake();
+    });
+}
+
+void QtSerialPort::SetDevice(const std::string& device) {
+    device_ = device;
+    port_.setPortName(QString::fromStdString(device));
+}
+
+bool QtSerialPort::SetSettings(const std::string& settings) {
+    const LineSettings parsed = ParseLineSettings(settings);
+    if (!parsed.ok) return false;
+    settings_ = settings;
+    line_ = parsed;
+    return true;
+}
+
+bool QtSerialPort::IsPseudoTerminal() const { return device_.rfind("/dev/pts/", 0) == 0; }
+
+namespace {
+std::string Explain(QSerialPort::SerialPortError e, const QString& qtText) {
+    switch (e) {
+    case QSerialPort::PermissionError:
+        return "permission denied or the port is in use by another program (" + qtText.toStdString() +
+               "); a user needs to be in the dialout group to use serial ports";
+    case QSerialPort::DeviceNotFoundError:
+        return "no such device (unplugged, renumbered, or the port number names a port this machine lacks)";
+    default:
+        return qtText.toStdString();
+    }
+}
+} // namespace
+
+bool QtSerialPort::Open(std::string& error) {
+    if (port_.isOpen()) port_.close();
+    port_.setBaudRate(line_.baud);
+    // A pseudo-terminal carries 8 bits without parity whatever is asked and
+    // refuses 7 data bits or parity; the simulated meter reads 8-bit text.
+    const bool pty = IsPseudoTerminal();
+    port_.setDataBits(pty ? QSerialPort::Data8 : static_cast<QSerialPort::DataBits>(line_.dataBits));
+    port_.setParity(pty || line_.parity == 'n' ? QSerialPort::NoParity
+                    : line_.parity == 'o'      ? QSerialPort::OddParity
+                                               : QSerialPort::EvenParity);
+    port_.setStopBits(line_.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        error = Explain(port_.error(), port_.errorString());
+        port_.clearError();
+        return false;
+    }
+    SetRTSEnable(rts_);
+    SetDTREnable(dtr_);
+    return true;
+}
+
+void QtSerialPort::Close() {
+    if (port_.isOpen()) port_.close();
+}
+
+void QtSerialPort::SetRTSEnable(bool on) {
+    rts_ = on;
+    if (!port_.isOpen() || IsPseudoTerminal()) return;
+    if (!port_.setRequestToSend(on)) port_.clearError(); // a device without the line keeps working
+}
+
+void QtSerialPort::SetDTREnable(bool on) {
+    dtr_ = on;
+    if (!port_.isOpen() || IsPseudoTerminal()) return;
+    if (!port_.setDataTerminalReady(on)) port_.clearError();
+}
+
+void QtSerialPort::SetHandshaking(int mode) {
+    if (port_.isOpen()) port_.setFlowControl(mode == 0 ? QSerialPort::NoFlowControl : QSerialPort::HardwareControl);
+}
+
+int QtSerialPort::InBufferCount() { return port_.isOpen() ? static_cast<int>(port_.bytesAvailable()) : 0; }
+
+int QtSerialPort::OutBufferCount() { return port_.isOpen() ? static_cast<int>(port_.bytesToWrite()) : 0; }
+
+std::string QtSerialPort::Input() {
+    if (!port_.isOpen()) return {};
+    const QByteArray data = port_.readAll();
+    return std::string(data.constData(), static_cast<std::size_t>(data.size()));
+}
+
+void QtSerialPort::Output(const std::string& bytes) {
+    if (!port_.isOpen()) return;
+    port_.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    port_.flush();
+}
+
+Answer ConsoleOperator::Ask(const MessageBox& box) {
+    ++questions;
+    Answer a = policy ? policy(box) : box.defaultAnswer;
+    if (box.buttons == Buttons::Ok) a = Answer::Ok;
+    std::string text = box.text;
+    for (char& c : text)
+        if (c == '\r') c = '\n';
+    const char* name = a == Answer::Yes ? "Yes" : a == Answer::No ? "No" : a == Answer::Cancel ? "Cancel" : "OK";
+    std::fprintf(stderr, "%s%s%s\n  -> %s\n", box.title.empty() ? "" : box.title.c_str(),
+                 box.title.empty() ? "" : ": ", text.c_str(), name);
+    return a;
+}
+
+void ConsoleOperator::SetStatus(const std::string& caption, Rgb background) {
+    status = caption;
+    statusColour = background;
+    statusVisible = true;
+    if (verbose) std::fprintf(stderr, "status: %s\n", caption.c_str());
+}
+
+} // namespace wm
