@@ -1,0 +1,139 @@
+// Wall and CPU time of meter exchanges against the simulated meter on a
+// pseudo-terminal, each set against its floor: the pauses the protocol
+// demands plus the time the characters take on the line. A result within a
+// few per cent of the floor means the waits add nothing of their own; CPU
+// far below wall time means the waits block instead of spinning.
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Program.h"
+#include "comm/MeterCommands.h"
+#include "platform/qt/QtPlatform.h"
+
+namespace {
+
+double CpuMs(int who) {
+    rusage u{};
+    getrusage(who, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+double NowMs() {
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+struct Sample {
+    double wall, cpu;
+};
+
+Sample Median(std::vector<Sample> v) {
+    std::sort(v.begin(), v.end(), [](const Sample& a, const Sample& b) { return a.wall < b.wall; });
+    return v[v.size() / 2];
+}
+
+void Report(const char* name, const Sample& s, double floorMs) {
+    std::printf("%-34s wall %8.1f ms  floor %8.1f ms  (+%5.2f%%)  cpu %6.1f ms (%5.2f%% of wall)\n", name, s.wall,
+                floorMs, 100.0 * (s.wall - floorMs) / floorMs, s.cpu, 100.0 * s.cpu / s.wall);
+}
+
+// Settings.SSS line 1 for 9600 baud, serial port type 1, revision 7.
+std::string Line1(int protocol) { return "0501" + std::to_string(protocol) + "00000100071" + "0"; }
+
+struct Bench {
+    QString wmsim, wmctl;
+    QTemporaryDir dir;
+    QProcess sim;
+    std::string pty;
+    int runs = 5;
+
+    bool StartSim() {
+        sim.start(wmsim, {"--baud", "9600", "--delay", "0"});
+        if (!sim.waitForStarted(5000)) return false;
+        while (!sim.canReadLine())
+            if (!sim.waitForReadyRead(5000)) return false;
+        pty = sim.readLine().trimmed().toStdString();
+        return !pty.empty();
+    }
+
+    std::string Settings(int protocol) {
+        const std::string path = dir.filePath("Settings.SSS").toStdString();
+        std::ofstream(path, std::ios::binary) << Line1(protocol) << "\r\n"
+                                              << std::string(28, '0') << "1\r\n";
+        return path;
+    }
+
+    // Character time in ms for 9600 baud and the line's bits per character.
+    static double Char(int bits) { return bits / 9.6; }
+
+    void InProcess(const char* name, int protocol, int requestChars, int bits) {
+        wm::QtClock clock;
+        wm::QtEventPump pump;
+        wm::QtSerialPort port(pump);
+        wm::ConsoleOperator op;
+        wm::Program program({port, clock, pump, op}, {Settings(protocol), dir.path().toStdString(), pty});
+        program.StartUp();
+        const wm::MeterCommand* gross = wm::FindMeterCommand("gross");
+        std::vector<Sample> samples;
+        for (int i = 0; i < runs; ++i) {
+            const double w0 = NowMs(), c0 = CpuMs(RUSAGE_SELF);
+            const wm::CommandOutcome out = wm::RunMeterCommand(program, *gross);
+            samples.push_back({NowMs() - w0, CpuMs(RUSAGE_SELF) - c0});
+            if (out.failed) std::printf("  %s failed: status %d\n", name, out.status);
+        }
+        program.conn.ClosePort();
+        const double g = 10.0 * program.link.CharTimeMs + 50.0;
+        Report(name, Median(samples), 300.0 + (requestChars + 1) * Char(bits) + 200.0 + g);
+    }
+
+    void WholeWmctl() {
+        const std::string settings = Settings(0);
+        std::vector<Sample> samples;
+        for (int i = 0; i < runs; ++i) {
+            QProcess p;
+            const double w0 = NowMs(), c0 = CpuMs(RUSAGE_CHILDREN);
+            p.start(wmctl, {"--settings", QString::fromStdString(settings), "--port", QString::fromStdString(pty),
+                            "read", "gross"});
+            p.waitForFinished(10000);
+            samples.push_back({NowMs() - w0, CpuMs(RUSAGE_CHILDREN) - c0});
+        }
+        // The exchange, then the 200 ms that closing the port waits.
+        Report("wmctl read gross (whole process)", Median(samples), 300.0 + 7 * Char(10) + 200.0 + 60.0 + 200.0);
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    Bench b;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == "--wmsim") b.wmsim = args[i + 1];
+        if (args[i] == "--wmctl") b.wmctl = args[i + 1];
+        if (args[i] == "--runs") b.runs = std::max(1, args[i + 1].toInt());
+    }
+    if (b.wmsim.isEmpty() || !b.StartSim()) {
+        std::fprintf(stderr, "bench: cannot start the simulated meter (--wmsim PATH)\n");
+        return 2;
+    }
+    std::printf("Simulated meter on %s, 9600 baud, median of %d runs\n", b.pty.c_str(), b.runs);
+    b.InProcess("read gross, Custom ASCII", 0, 6, 10);
+    b.InProcess("read gross, Modbus RTU", 1, 8, 11);
+    if (!b.wmctl.isEmpty()) b.WholeWmctl();
+    b.sim.terminate();
+    b.sim.waitForFinished(3000);
+    return 0;
+}
