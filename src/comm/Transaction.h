@@ -24,12 +24,16 @@ public:
     // and writes it, after the 300 ms pause the meter needs between requests.
     void SendCommand();
     // Waits for, collects and checks the reply; sets TransferStatus,
-    // ModbusReply and RxReply.
+    // ModbusReply and RxReply. Both texts are emptied first, on either link,
+    // so a reply that never came (no CR, an echo that does not match, a
+    // broken node link: all status 0) can never pass for the previous one.
     void ReceiveReply();
     void DelayMs(std::int32_t ms);
     void DelaySeconds(float seconds);
 
-    // A wire trace for debugging: called with "tx"/"rx", the bytes, the tick.
+    // A wire trace for debugging: called with "tx" for every frame sent, "rx"
+    // for every reply collected (before any check), "discard" for stale input
+    // thrown away before a send; with the bytes and the tick.
     std::function<void(const char* direction, const std::string& bytes, std::uint32_t tick)> trace;
 
     // True while SendCommand, ReceiveReply or a delay is waiting. A second
@@ -46,6 +50,13 @@ public:
     [[nodiscard]] SerialPortControl& Port() { return port_; }
 
 private:
+    void FrameRequest();
+    void ReceiveSerial();
+    [[nodiscard]] bool WaitFirstCharacter();
+    [[nodiscard]] std::string CollectUntilQuiet();
+    void ReceiveFromNode();
+    void Trace(const char* direction, const std::string& bytes);
+
     const LinkState& link_;
     Exchange& x_;
     SerialPortControl& port_;

@@ -1,0 +1,250 @@
+#include "comm/Transaction.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+#include "comm/Framing.h"
+
+namespace wm {
+
+namespace {
+
+// The meter needs this much silence before it takes a new request, and RTU
+// frames are told apart by the same silence.
+constexpr std::int32_t PauseBeforeSendMs = 300;
+constexpr std::uint32_t FirstCharacterMs = 3000;
+// Lets the rest of a reply that has started arrive before the quiet-gap
+// watch begins.
+constexpr std::int32_t SettleMs = 200;
+// A remaining time beyond this means the tick counter went backwards (a
+// counter restarted under us); the wait then starts over with this much.
+constexpr std::int64_t ImplausibleRemainingMs = 50'000;
+constexpr std::uint32_t RestartWaitMs = 9000;
+constexpr double SecondsPerDay = 86'400.0;
+// A clock this far past the deadline has not yet wrapped at midnight while
+// the deadline already has.
+constexpr double MidnightSlackSeconds = 10'000.0;
+
+// Signed milliseconds from now to deadline on the wrapping 32-bit counter.
+std::int64_t Until(std::uint32_t deadline, std::uint32_t now) {
+    return static_cast<std::int32_t>(deadline - now);
+}
+
+std::uint32_t WaitMs(std::int64_t remaining) { return static_cast<std::uint32_t>(remaining); }
+
+class WaitScope {
+public:
+    explicit WaitScope(int& count) : count_(count) { ++count_; }
+    ~WaitScope() { --count_; }
+    WaitScope(const WaitScope&) = delete;
+    WaitScope& operator=(const WaitScope&) = delete;
+
+private:
+    int& count_;
+};
+
+} // namespace
+
+Transaction::Transaction(const LinkState& link, Exchange& x, SerialPortControl& port, Clock& clock,
+                         EventPump& pump, NodeLink* node)
+    : link_(link), x_(x), port_(port), clock_(clock), pump_(pump), node_(node) {}
+
+void Transaction::Trace(const char* direction, const std::string& bytes) {
+    if (trace) trace(direction, bytes, clock_.TickMs());
+}
+
+void Transaction::FrameRequest() {
+    if (link_.UseModbus == 0) {
+        x_.TxCommand += "\r\n";
+        return;
+    }
+    x_.ModbusRequest = link_.ModbusAddressHex + x_.ModbusRequest;
+    if (link_.EthernetLink == 1) {
+        x_.TxCommand = BuildTcpFrame(x_.TransactionId, x_.ModbusRequest);
+    } else if (link_.SerialMode == 2) {
+        x_.TxCommand = BuildAsciiFrame(x_.ModbusRequest);
+        x_.ModbusRequest = ":" + x_.ModbusRequest;
+    } else {
+        x_.TxCommand = BuildRtuFrame(x_.ModbusRequest);
+    }
+}
+
+void Transaction::SendCommand() {
+    if (waiting_ > 0) {
+        ++refused_;
+        return;
+    }
+    const WaitScope busy(waiting_);
+    DelayMs(PauseBeforeSendMs);
+    FrameRequest();
+    if (link_.EthernetLink == 1) {
+        x_.NodeRxBuffer.clear();
+        x_.ModbusReply.clear();
+        x_.NodeConnectPending = 0;
+        Trace("tx", x_.TxCommand);
+        if (node_ != nullptr) node_->SendData(x_.TxCommand);
+        return;
+    }
+    // Whatever is still waiting is the tail of an earlier reply (or line
+    // noise); it must not be taken for the answer to this request.
+    std::string stale = port_.Input();
+    stale += port_.Input();
+    if (!stale.empty()) Trace("discard", stale);
+    Trace("tx", x_.TxCommand);
+    port_.Output(x_.TxCommand);
+}
+
+void Transaction::ReceiveReply() {
+    if (waiting_ > 0) {
+        ++refused_;
+        return;
+    }
+    const WaitScope busy(waiting_);
+    x_.TransferStatus = status::Ok;
+    x_.RxReply.clear();
+    x_.ModbusReply.clear();
+    if (link_.EthernetLink == 1) {
+        ReceiveFromNode();
+        return;
+    }
+    try {
+        ReceiveSerial();
+    } catch (const std::exception&) {
+        x_.TransferStatus = status::ReadFailure;
+    }
+}
+
+bool Transaction::WaitFirstCharacter() {
+    std::uint32_t deadline = clock_.TickMs() + FirstCharacterMs;
+    for (;;) {
+        if (port_.InBufferCount() > 0) return true;
+        const std::uint32_t now = clock_.TickMs();
+        std::int64_t remaining = Until(deadline, now);
+        if (remaining > ImplausibleRemainingMs) {
+            deadline = now + RestartWaitMs;
+            remaining = RestartWaitMs;
+        }
+        if (remaining <= 0) return false;
+        pump_.WaitFor(WaitMs(remaining));
+    }
+}
+
+// The meter sends a reply without pauses, so the reply is complete once the
+// line has been quiet for ten character times plus a margin.
+std::string Transaction::CollectUntilQuiet() {
+    const auto gap = static_cast<std::uint32_t>(10 * std::max(link_.CharTimeMs, 0) + 50);
+    std::string collected;
+    std::uint32_t deadline = clock_.TickMs() + gap;
+    for (;;) {
+        const std::uint32_t now = clock_.TickMs();
+        std::int64_t remaining = Until(deadline, now);
+        if (remaining > static_cast<std::int64_t>(gap) + 10) {
+            deadline = now + gap;
+            remaining = gap;
+        }
+        x_.RxReply = port_.Input();
+        if (!x_.RxReply.empty()) {
+            collected += x_.RxReply;
+            deadline = clock_.TickMs() + gap;
+            continue;
+        }
+        if (remaining <= 0) return collected;
+        pump_.WaitFor(WaitMs(remaining));
+    }
+}
+
+void Transaction::ReceiveSerial() {
+    if (!WaitFirstCharacter()) {
+        x_.TransferStatus = status::NoReply;
+        return;
+    }
+    DelayMs(SettleMs);
+    std::string collected = CollectUntilQuiet();
+    port_.SetRTSEnable(false);
+    Trace("rx", collected);
+    if (link_.PortType == 2 && !RemoveEcho(collected, x_.TxCommand)) return;
+
+    ReplyCheck checked;
+    if (link_.UseModbus == 0) {
+        checked = CheckCustomAsciiReply(collected, x_.TxCommand);
+        pump_.ProcessEvents();
+    } else if (link_.SerialMode == 2) {
+        checked = CheckAsciiReply(collected);
+    } else {
+        checked = CheckRtuReply(collected);
+    }
+    x_.TransferStatus = checked.status;
+    x_.RxReply = std::move(checked.RxReply);
+    x_.ModbusReply = std::move(checked.ModbusReply);
+}
+
+// The node forwards the meter's reply in one piece, so the first delivery is
+// the whole reply; slow lines get more time for the meter's serial side.
+void Transaction::ReceiveFromNode() {
+    if (node_ == nullptr) {
+        x_.TransferStatus = status::NodeTimeout;
+        return;
+    }
+    const std::uint32_t limit = link_.BaudIndex == 0 ? 9000 : link_.BaudIndex == 1 ? 5000 : 3000;
+    std::uint32_t deadline = clock_.TickMs() + limit;
+    while (x_.NodeRxBuffer.empty()) {
+        const std::uint32_t now = clock_.TickMs();
+        std::int64_t remaining = Until(deadline, now);
+        if (remaining > ImplausibleRemainingMs) {
+            deadline = now + RestartWaitMs;
+            remaining = RestartWaitMs;
+        }
+        if (!node_->NodeConnected()) return;
+        if (remaining <= 0) {
+            x_.TransferStatus = status::NodeTimeout;
+            return;
+        }
+        pump_.WaitFor(WaitMs(remaining));
+    }
+    Trace("rx", x_.NodeRxBuffer);
+    if (link_.UseModbus != 0) {
+        ReplyCheck checked = CheckTcpReply(x_.NodeRxBuffer, x_.TransactionId);
+        x_.TransferStatus = checked.status;
+        x_.ModbusReply = std::move(checked.ModbusReply);
+        return;
+    }
+    x_.RxReply = StripNodeLineEnd(std::move(x_.NodeRxBuffer));
+    x_.NodeRxBuffer.clear();
+    x_.ModbusReply = x_.RxReply;
+}
+
+void Transaction::DelayMs(std::int32_t ms) {
+    if (ms <= 0) return;
+    const WaitScope busy(waiting_);
+    const std::uint32_t start = clock_.TickMs();
+    const auto total = static_cast<std::uint32_t>(ms);
+    for (;;) {
+        // Unsigned difference: correct across the counter's wrap at 2^32.
+        const std::uint32_t elapsed = clock_.TickMs() - start;
+        if (elapsed >= total) return;
+        pump_.WaitFor(total - elapsed);
+    }
+}
+
+void Transaction::DelaySeconds(float seconds) {
+    // The meter needs a pause between some requests that is longer on slow
+    // lines; at 19200 baud and above it needs none.
+    const double wait = seconds == 0.0F ? 0.55 - 0.1 * link_.BaudIndex : static_cast<double>(seconds);
+    if (wait <= 0.0) return;
+    const WaitScope busy(waiting_);
+    double deadline = clock_.SecondsSinceMidnight() + wait;
+    // The clock never shows 86 400 itself, so a deadline of exactly midnight
+    // must become 0 too, or the wait would last a whole day.
+    if (deadline >= SecondsPerDay) deadline -= SecondsPerDay;
+    for (;;) {
+        const double now = clock_.SecondsSinceMidnight();
+        const bool notYet = now <= deadline;
+        const bool beforeMidnight = now >= deadline + MidnightSlackSeconds;
+        if (!notYet && !beforeMidnight) return;
+        const double remaining = notYet ? deadline - now : deadline + SecondsPerDay - now;
+        pump_.WaitFor(static_cast<std::uint32_t>(std::max(1.0, std::ceil(remaining * 1000.0))));
+    }
+}
+
+} // namespace wm
