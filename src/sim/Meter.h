@@ -1,0 +1,161 @@
+#pragma once
+// One simulated weight meter: its setup image, signal conditioner
+// identification, readings and continuous output, seen through Custom ASCII,
+// Modbus RTU and Modbus ASCII. Every protocol reads and writes the same
+// state, so a Put in one protocol followed by a Get in any other returns
+// what was put. The meter knows nothing of time or ports: it is handed one
+// complete request at a time and answers with the bytes to send and the
+// pauses before them (MeterSession and SimPort do the timing).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/Fault.h"
+#include "sim/SimFraming.h"
+
+namespace wm::sim {
+
+// How one request travelled.
+enum class Framing { CustomAscii, ModbusRtu, ModbusAscii };
+
+// Which framing the meter expects. Auto tells by the first byte of each
+// request: "*" Custom ASCII, ":" Modbus ASCII, anything else Modbus RTU (so
+// an RTU request to slave 42 or 58 needs a fixed choice). FromSetup follows
+// the protocol field of the meter's own setup, as the real meter does.
+enum class Protocol { Auto, CustomAscii, ModbusRtu, ModbusAscii, FromSetup };
+
+struct Frame {
+    Framing framing = Framing::CustomAscii;
+    std::string bytes;
+    std::uint64_t startUs = 0; // first byte
+    std::uint64_t endUs = 0; // last byte
+};
+
+// Part of a reply: bytes that start pauseUs after the previous part has left
+// (the first part: after the request was recognised).
+struct ReplyPiece {
+    std::uint64_t pauseUs = 0;
+    std::string bytes;
+};
+using Reply = std::vector<ReplyPiece>;
+
+struct LogEntry {
+    std::uint64_t startUs = 0, endUs = 0;
+    Framing framing = Framing::CustomAscii;
+    std::string bytes; // the request as received, framing included
+    std::string key; // the key faults match ("B3", "030045"); empty if unreadable
+    bool addressed = false; // for this meter (or a Modbus broadcast)
+    std::string reply; // everything sent back, after any fault
+    std::string note; // why nothing or something unusual happened
+};
+
+// Readings in counts (the display digits without their point).
+struct Readings {
+    std::int32_t input = 0;
+    std::int32_t net = 1234;
+    std::int32_t gross = 1234;
+    std::int32_t peak = 1500;
+};
+
+struct Behaviour {
+    Protocol protocol = Protocol::Auto;
+    bool echo = false; // send back every byte as it arrives
+    std::uint32_t replyDelayMs = 10; // the meter's think time before a reply
+    // Continuous output: time from one record's start to the next; 0 takes
+    // it from the output-rate field of the setup.
+    std::uint32_t recordIntervalMs = 0;
+};
+
+// Commands the meter has carried out, for tests of commands that get no reply.
+struct ResetCounts {
+    int meter = 0, function = 0, latchedAlarms = 0, peak = 0, tare = 0;
+};
+
+class Meter {
+public:
+    Meter();
+
+    // --- state ---
+    // The setup, 136 upper-case hex digits. SetImage refuses (false, nothing
+    // changed) a text that is not 136 hex digits.
+    [[nodiscard]] const std::string& Image() const { return image_; }
+    [[nodiscard]] bool SetImage(const std::string& text);
+    [[nodiscard]] std::string Mid(int pos, int len) const;
+    [[nodiscard]] int ByteAt(int pos) const;
+
+    // The signal conditioner's type code (image 35-36) and stored
+    // input-mode/range byte (image 55-56), two hex digits each.
+    [[nodiscard]] std::string ScType() const { return Mid(35, 2); }
+    bool SetScType(const std::string& code);
+    [[nodiscard]] std::string RangeByte() const { return Mid(55, 2); }
+    bool SetRangeByte(const std::string& code);
+    // The bytes that come before the type and range in the board's
+    // identification replies ("X115", "X110").
+    std::string scIdentByte = "00";
+    std::string scFlagByte = "00";
+
+    // The Custom ASCII address the meter answers to ("0".."9", "A".."V",
+    // from bits 0-4 of image byte 45) and its Modbus slave address (image
+    // 135-136; a stored 0 answers as 1). The setters write the image.
+    [[nodiscard]] char MeterAddress() const { return address_; }
+    bool SetMeterAddress(char address);
+    [[nodiscard]] int ModbusAddress() const;
+    bool SetModbusAddress(int address);
+
+    Readings readings;
+    Behaviour behaviour;
+    [[nodiscard]] const ResetCounts& Resets() const { return resets_; }
+    [[nodiscard]] bool OutputRunning() const { return output_; }
+    void SetOutputRunning(bool on) { output_ = on; }
+
+    // --- misbehaviour ---
+    void AddFault(Fault fault) { faults_.push_back(std::move(fault)); }
+    void ClearFaults() { faults_.clear(); }
+    [[nodiscard]] const std::vector<Fault>& Faults() const { return faults_; }
+
+    // --- what it heard ---
+    [[nodiscard]] const std::vector<LogEntry>& Log() const { return log_; }
+    void ClearLog() { log_.clear(); }
+
+    // --- protocol ---
+    [[nodiscard]] Framing FramingFor(char firstByte) const;
+    // Answers one complete request (and logs it).
+    [[nodiscard]] Reply Handle(const Frame& frame);
+    // One record of the continuous output, framed as the setup says.
+    [[nodiscard]] std::string NextRecord() const;
+    // From one record's start to the next; 0: back to back at line rate.
+    [[nodiscard]] std::uint64_t RecordIntervalUs() const;
+    // A reading as the meter prints it: sign, five digits, the display's
+    // decimal point ("+012.34", "-00005").
+    [[nodiscard]] std::string FormatReading(std::int32_t counts) const;
+
+private:
+    Reply HandleAscii(const Frame& frame, LogEntry& entry);
+    Reply HandleModbus(const Frame& frame, LogEntry& entry);
+    std::string AsciiCommand(const std::string& code, bool& understood);
+    bool AsciiWrite(const std::string& code);
+    std::string ModbusPdu(const std::string& pdu);
+    std::string ReadRegisters(const std::string& pdu, bool holding);
+    std::string WriteRegisters(const std::string& pdu);
+    std::string WriteRegister(const std::string& pdu);
+    std::string WriteCoil(const std::string& pdu);
+    std::string Diagnostics(const std::string& pdu);
+    std::uint16_t InputRegister(std::uint16_t reg) const;
+    void StoreRegisters(const std::string& pdu, std::uint16_t start, std::uint16_t count, std::size_t at);
+    FaultSet TakeFaults(const std::string& key);
+    Reply Shape(std::string bytes, const FaultSet& faults) const;
+    void SetByte(int pos, int value);
+    void MatchTypeToRange();
+    void TareChanged();
+    void PeakReset();
+    char AddressFromImage() const;
+
+    std::string image_;
+    char address_ = '0';
+    bool output_ = false;
+    ResetCounts resets_;
+    std::vector<Fault> faults_;
+    std::vector<LogEntry> log_;
+};
+
+} // namespace wm::sim

@@ -1,0 +1,290 @@
+#include "sim/SimOptions.h"
+
+#include <array>
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+namespace wm::sim {
+namespace {
+
+constexpr std::array<int, 10> Bauds = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+template <typename T> bool ParseNumber(const std::string& text, T& out, T min, T max) {
+    T value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < min || value > max) return false;
+    out = value;
+    return true;
+}
+
+// "CMD:N" -> CMD and N; the key itself never holds a colon.
+bool SplitLast(const std::string& text, std::string& head, std::string& tail) {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0) return false;
+    head = text.substr(0, colon);
+    tail = text.substr(colon + 1);
+    return true;
+}
+
+std::string Readable(const std::string& bytes) {
+    std::string out;
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (b >= 32 && b < 127)
+            out += c;
+        else
+            out += '.';
+    }
+    return out;
+}
+
+const char* FramingName(Framing f) {
+    switch (f) {
+    case Framing::CustomAscii: return "ascii";
+    case Framing::ModbusRtu: return "rtu";
+    case Framing::ModbusAscii: return "mascii";
+    }
+    return "?";
+}
+
+class Parser {
+public:
+    explicit Parser(const std::vector<std::string>& args) : args_(args) {}
+
+    ParsedSimOptions Run() {
+        for (i_ = 0; i_ < args_.size() && result_.error.empty(); ++i_)
+            One(args_[i_]);
+        return result_;
+    }
+
+private:
+    void Fail(const std::string& why) {
+        if (result_.error.empty()) result_.error = why;
+    }
+
+    // The value of the option at i_: "--x=v" or "--x v".
+    std::optional<std::string> Value(const std::string& name, const std::string& arg) {
+        if (arg.size() > name.size() && arg[name.size()] == '=') return arg.substr(name.size() + 1);
+        if (i_ + 1 < args_.size()) return args_[++i_];
+        Fail(name + " needs a value");
+        return std::nullopt;
+    }
+
+    void One(const std::string& arg) {
+        const std::string name = arg.substr(0, arg.find('='));
+        SimOptions& o = result_.options;
+        if (name == "--help" || name == "-h") {
+            o.help = true;
+        } else if (name == "--echo") {
+            o.echo = true;
+        } else if (name == "--baud") {
+            Baud(Value(name, arg));
+        } else if (name == "--protocol") {
+            ProtocolName(Value(name, arg));
+        } else if (name == "--address") {
+            Address(Value(name, arg));
+        } else if (name == "--modbus-address") {
+            Number(Value(name, arg), name, 1, 247, [&](int v) { o.modbusAddress = v; });
+        } else if (name == "--delay") {
+            Number(Value(name, arg), name, 0, 60000,
+                   [&](int v) { o.delayMs = static_cast<std::uint32_t>(v); });
+        } else if (name == "--record-ms") {
+            Number(Value(name, arg), name, 1, 60000,
+                   [&](int v) { o.recordMs = static_cast<std::uint32_t>(v); });
+        } else if (name == "--log") {
+            if (auto v = Value(name, arg)) o.logFile = *v;
+        } else if (name == "--setup") {
+            if (auto v = Value(name, arg)) o.setupFile = *v;
+        } else {
+            FaultOption(name, arg);
+        }
+    }
+
+    void FaultOption(const std::string& name, const std::string& arg) {
+        std::vector<Fault>& f = result_.options.faults;
+        if (name == "--silent") {
+            if (auto v = Value(name, arg)) f.push_back(Fault::Silent(*v));
+        } else if (name == "--corrupt") {
+            if (auto v = Value(name, arg)) f.push_back(Fault::Corrupt(*v));
+        } else if (name == "--truncate") {
+            WithNumber(name, arg, 0, 100000, [&](const std::string& key, int n) {
+                f.push_back(Fault::Truncate(key, static_cast<std::size_t>(n)));
+            });
+        } else if (name == "--late") {
+            WithNumber(name, arg, 0, 600000, [&](const std::string& key, int n) {
+                f.push_back(Fault::Late(key, static_cast<std::uint32_t>(n)));
+            });
+        } else if (name == "--exception") {
+            WithNumber(name, arg, 1, 255, [&](const std::string& key, int n) {
+                f.push_back(Fault::Exception(key, static_cast<std::uint8_t>(n)));
+            });
+        } else if (name == "--split") {
+            Split(name, arg);
+        } else {
+            Fail("unknown option " + arg);
+        }
+    }
+
+    template <typename F>
+    void Number(const std::optional<std::string>& v, const std::string& name, int min, int max, F store) {
+        if (!v) return;
+        int n = 0;
+        if (!ParseNumber(*v, n, min, max)) {
+            Fail(name + " takes a number from " + std::to_string(min) + " to " + std::to_string(max) +
+                 ", not \"" + *v + "\"");
+            return;
+        }
+        store(n);
+    }
+
+    template <typename F>
+    void WithNumber(const std::string& name, const std::string& arg, int min, int max, F store) {
+        const std::optional<std::string> v = Value(name, arg);
+        if (!v) return;
+        std::string key, tail;
+        int n = 0;
+        if (!SplitLast(*v, key, tail) || !ParseNumber(tail, n, min, max)) {
+            Fail(name + " takes CMD:N with N from " + std::to_string(min) + " to " + std::to_string(max) +
+                 ", not \"" + *v + "\"");
+            return;
+        }
+        store(key, n);
+    }
+
+    void Split(const std::string& name, const std::string& arg) {
+        const std::optional<std::string> v = Value(name, arg);
+        if (!v) return;
+        std::string head, ms, key, chars;
+        int n = 0, pause = 0;
+        if (!SplitLast(*v, head, ms) || !SplitLast(head, key, chars) || !ParseNumber(chars, n, 1, 100000) ||
+            !ParseNumber(ms, pause, 0, 600000)) {
+            Fail(name + " takes CMD:N:MS, not \"" + *v + "\"");
+            return;
+        }
+        result_.options.faults.push_back(
+            Fault::Split(key, static_cast<std::size_t>(n), static_cast<std::uint32_t>(pause)));
+    }
+
+    void Baud(const std::optional<std::string>& v) {
+        if (!v) return;
+        int n = 0;
+        for (int b : Bauds) {
+            if (ParseNumber(*v, n, 1, 1000000) && n == b) {
+                result_.options.baud = b;
+                return;
+            }
+        }
+        Fail("--baud takes 300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200, not \"" + *v +
+             "\"");
+    }
+
+    void ProtocolName(const std::optional<std::string>& v) {
+        if (!v) return;
+        Protocol& p = result_.options.protocol;
+        if (*v == "auto")
+            p = Protocol::Auto;
+        else if (*v == "ascii")
+            p = Protocol::CustomAscii;
+        else if (*v == "rtu")
+            p = Protocol::ModbusRtu;
+        else if (*v == "mascii")
+            p = Protocol::ModbusAscii;
+        else if (*v == "setup")
+            p = Protocol::FromSetup;
+        else
+            Fail("--protocol takes auto, ascii, rtu, mascii or setup, not \"" + *v + "\"");
+    }
+
+    void Address(const std::optional<std::string>& v) {
+        if (!v) return;
+        Meter probe;
+        if (v->size() != 1 || !probe.SetMeterAddress((*v)[0])) {
+            Fail("--address takes one character 0-9 or A-V, not \"" + *v + "\"");
+            return;
+        }
+        result_.options.address = (*v)[0];
+    }
+
+    const std::vector<std::string>& args_;
+    std::size_t i_ = 0;
+    ParsedSimOptions result_;
+};
+
+} // namespace
+
+ParsedSimOptions ParseSimOptions(const std::vector<std::string>& args) { return Parser(args).Run(); }
+
+std::string SimUsage() {
+    return "Usage: wmsim [options]\n"
+           "A simulated weight meter on a pseudo-terminal. The first line written is the\n"
+           "device to open (for example /dev/pts/5); the meter serves it until SIGTERM or\n"
+           "SIGINT.\n"
+           "\n"
+           "  --baud N              line speed for pacing the replies (default 9600)\n"
+           "  --protocol P          auto (by first byte: * Custom ASCII, : Modbus ASCII,\n"
+           "                        else Modbus RTU), ascii, rtu, mascii, or setup (as the\n"
+           "                        meter's own setup says); default auto\n"
+           "  --address C           Custom ASCII meter address, 0-9 or A-V\n"
+           "  --modbus-address N    Modbus slave address, 1-247\n"
+           "  --setup FILE          start from the first line of a setup file\n"
+           "  --echo                send back every byte received (a line that echoes)\n"
+           "  --delay MS            think time before each reply (default 10)\n"
+           "  --record-ms MS        continuous output: time between records (default:\n"
+           "                        the setup's output rate)\n"
+           "  --log FILE            write every request and reply, with times, to FILE\n"
+           "\n"
+           "Misbehaviour, per command. CMD is a Custom ASCII command code or its start\n"
+           "(B3, XU1DZ, W) or a Modbus function and start register in hex (03, 030045):\n"
+           "  --silent CMD          do not answer (nor act)\n"
+           "  --truncate CMD:N      send only the first N characters of the reply\n"
+           "  --corrupt CMD         break the CRC/LRC (Custom ASCII: change a character)\n"
+           "  --late CMD:MS         answer MS milliseconds late\n"
+           "  --split CMD:N:MS      pause MS milliseconds after N characters\n"
+           "  --exception CMD:CODE  answer with Modbus exception CODE\n"
+           "  --help                this text\n";
+}
+
+bool ApplySimOptions(const SimOptions& options, Meter& meter, std::string& problem) {
+    if (!options.setupFile.empty()) {
+        std::ifstream in(options.setupFile, std::ios::binary);
+        std::string line;
+        if (!in || !std::getline(in, line)) {
+            problem = "Cannot read the setup file " + options.setupFile + ".";
+            return false;
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() > 136) line.resize(136);
+        std::string image = meter.Image();
+        image.replace(0, line.size(), line);
+        if (line.empty() || !meter.SetImage(image)) {
+            problem = "The first line of " + options.setupFile + " is not a setup (hex digits expected).";
+            return false;
+        }
+    }
+    if (options.address) meter.SetMeterAddress(*options.address);
+    if (options.modbusAddress) meter.SetModbusAddress(*options.modbusAddress);
+    meter.behaviour.protocol = options.protocol;
+    meter.behaviour.echo = options.echo;
+    if (options.delayMs) meter.behaviour.replyDelayMs = *options.delayMs;
+    if (options.recordMs) meter.behaviour.recordIntervalMs = *options.recordMs;
+    for (const Fault& f : options.faults)
+        meter.AddFault(f);
+    return true;
+}
+
+std::string FormatLogEntry(const LogEntry& entry) {
+    std::ostringstream line;
+    line << entry.endUs << ' ' << FramingName(entry.framing) << ' ' << (entry.key.empty() ? "-" : entry.key)
+         << ' ' << (entry.addressed ? "heard" : "ignored");
+    if (!entry.note.empty()) line << " (" << entry.note << ')';
+    line << " rx=" << Hex(entry.bytes) << " \"" << Readable(entry.bytes) << '"';
+    line << " tx=" << Hex(entry.reply) << " \"" << Readable(entry.reply) << '"';
+    return line.str();
+}
+
+} // namespace wm::sim

@@ -1,0 +1,46 @@
+#pragma once
+// The command line of wmsim, and the lines of its request log. They live in
+// the library so that the tests can check them without a pseudo-terminal.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/Fault.h"
+#include "sim/Meter.h"
+
+namespace wm::sim {
+
+struct SimOptions {
+    int baud = 9600;
+    Protocol protocol = Protocol::Auto;
+    std::optional<char> address;
+    std::optional<int> modbusAddress;
+    bool echo = false;
+    std::optional<std::uint32_t> delayMs;
+    std::optional<std::uint32_t> recordMs;
+    std::string logFile;
+    std::string setupFile;
+    std::vector<Fault> faults;
+    bool help = false;
+};
+
+struct ParsedSimOptions {
+    SimOptions options;
+    std::string error; // empty when the command line was understood
+};
+
+[[nodiscard]] ParsedSimOptions ParseSimOptions(const std::vector<std::string>& args);
+[[nodiscard]] std::string SimUsage();
+
+// Sets the meter up as the options say: the setup file's first line over
+// the default setup (a shorter line keeps the default's remaining
+// characters), then the addresses, behaviour and faults. False with a
+// sentence in problem when the setup file cannot be used.
+bool ApplySimOptions(const SimOptions& options, Meter& meter, std::string& problem);
+
+// One log line: end time in microseconds, framing, key, what happened, the
+// request and the reply in hex with a readable form of each.
+[[nodiscard]] std::string FormatLogEntry(const LogEntry& entry);
+
+} // namespace wm::sim

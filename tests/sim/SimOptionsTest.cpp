@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "setup/Defaults.h"
+#include "sim/SimOptions.h"
+
+namespace wm::sim {
+namespace {
+
+TEST(SimOptions, everyOptionIsUnderstood) {
+    const ParsedSimOptions p = ParseSimOptions(
+        {"--baud",      "19200",    "--protocol=rtu", "--address", "B",          "--modbus-address",
+         "17",          "--echo",   "--delay",        "0",         "--log",      "/tmp/x.log",
+         "--setup",     "a.WT",     "--silent",       "B3",        "--truncate", "XU1DZ:60",
+         "--corrupt",   "03",       "--late",         "G130:4000", "--split",    "X26DZ:4:200",
+         "--exception", "030045:2", "--record-ms",    "250"});
+    ASSERT_EQ(p.error, "");
+    const SimOptions& o = p.options;
+    EXPECT_EQ(o.baud, 19200);
+    EXPECT_EQ(o.protocol, Protocol::ModbusRtu);
+    EXPECT_EQ(o.address, 'B');
+    EXPECT_EQ(o.modbusAddress, 17);
+    EXPECT_TRUE(o.echo);
+    EXPECT_EQ(o.delayMs, 0U);
+    EXPECT_EQ(o.recordMs, 250U);
+    EXPECT_EQ(o.logFile, "/tmp/x.log");
+    EXPECT_EQ(o.setupFile, "a.WT");
+    ASSERT_EQ(o.faults.size(), 6U);
+    EXPECT_EQ(o.faults[1].kind, FaultKind::Truncate);
+    EXPECT_EQ(o.faults[1].match, "XU1DZ");
+    EXPECT_EQ(o.faults[1].chars, 60U);
+    EXPECT_EQ(o.faults[4].chars, 4U);
+    EXPECT_EQ(o.faults[4].ms, 200U);
+    EXPECT_EQ(o.faults[5].code, 2);
+}
+
+TEST(SimOptions, badCommandLinesAreRefusedWithAReason) {
+    const std::vector<std::vector<std::string>> rows = {
+        {"--baud", "9601"},    {"--baud"},
+        {"--protocol", "tcp"}, {"--address", "w"},
+        {"--address", "12"},   {"--modbus-address", "0"},
+        {"--truncate", "B3"},  {"--truncate", "B3:x"},
+        {"--split", "B3:4"},   {"--delay", "-1"},
+        {"--frobnicate"},
+    };
+    for (const auto& args : rows)
+        EXPECT_NE(ParseSimOptions(args).error, "") << args[0];
+    EXPECT_TRUE(ParseSimOptions({"--help"}).options.help);
+}
+
+TEST(SimOptions, setupFileLineIsLaidOverTheDefault) {
+    const auto file =
+        std::filesystem::temp_directory_path() / ("wmsim-setup-" + std::to_string(getpid()) + ".WT");
+    const std::string line = std::string(120, 'A');
+    std::ofstream(file, std::ios::binary) << line << "\r\n0\r\n";
+    SimOptions o;
+    o.setupFile = file.string();
+    o.modbusAddress = 9;
+    Meter meter;
+    std::string problem;
+    ASSERT_TRUE(ApplySimOptions(o, meter, problem)) << problem;
+    EXPECT_EQ(meter.Mid(1, 120), line);
+    EXPECT_EQ(meter.Mid(121, 14), std::string(DefaultSetupText.substr(120, 14)));
+    EXPECT_EQ(meter.ModbusAddress(), 9);
+
+    std::ofstream(file, std::ios::binary) << "not a setup\r\n";
+    EXPECT_FALSE(ApplySimOptions(o, meter, problem));
+    EXPECT_NE(problem.find(file.string()), std::string::npos);
+    std::filesystem::remove(file);
+    EXPECT_FALSE(ApplySimOptions(o, meter, problem));
+}
+
+TEST(SimOptions, logLineShowsTimeKeyAndBothDirections) {
+    LogEntry e;
+    e.endUs = 123456;
+    e.framing = Framing::CustomAscii;
+    e.bytes = "*1B3\r\n";
+    e.key = "B3";
+    e.addressed = true;
+    e.reply = "+01234\r";
+    EXPECT_EQ(FormatLogEntry(e),
+              "123456 ascii B3 heard rx=2A3142330D0A \"*1B3\\r\\n\" tx=2B30313233340D \"+01234\\r\"");
+}
+
+} // namespace
+} // namespace wm::sim

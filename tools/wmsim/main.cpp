@@ -1,0 +1,208 @@
+// wmsim: a simulated weight meter on a pseudo-terminal. It prints the
+// device path of the terminal's slave side as its first line, then serves
+// the meter on the master side in real time until SIGTERM or SIGINT: bytes
+// in as they arrive, replies paced at the baud rate, the RTU silence and
+// the continuous output driven by ppoll time-outs (no busy waiting).
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <algorithm>
+#include <deque>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/Meter.h"
+#include "sim/MeterSession.h"
+#include "sim/SimOptions.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void OnStopSignal(int) { stopRequested = 1; }
+
+std::uint64_t MonotonicUs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1'000'000ULL +
+           static_cast<std::uint64_t>(ts.tv_nsec) / 1000ULL;
+}
+
+// Microseconds since wmsim started: the times in the request log.
+std::uint64_t NowUs() {
+    static const std::uint64_t startUs = MonotonicUs();
+    return MonotonicUs() - startUs;
+}
+
+// The bytes on their way out, each with the time its stop bit leaves.
+class PacedOutput {
+public:
+    explicit PacedOutput(std::uint64_t charTimeUs) : charTimeUs_(charTimeUs) {}
+
+    void Add(const wm::sim::Outgoing& piece) {
+        std::uint64_t t = std::max(piece.atUs, lastUs_);
+        for (char c : piece.bytes) {
+            t += charTimeUs_;
+            queue_.push_back({t, c});
+        }
+        lastUs_ = t;
+    }
+
+    // Writes what is due. A full terminal buffer (nobody reading the slave
+    // side) drops the bytes, as a line with nobody listening would.
+    void WriteDue(int fd, std::uint64_t nowUs) {
+        std::string due;
+        while (!queue_.empty() && queue_.front().dueUs <= nowUs) {
+            due.push_back(queue_.front().byte);
+            queue_.pop_front();
+        }
+        if (!due.empty() && write(fd, due.data(), due.size()) < 0 && errno != EAGAIN) {
+            std::cerr << "wmsim: write: " << std::strerror(errno) << "\n";
+        }
+    }
+
+    [[nodiscard]] std::optional<std::uint64_t> NextDueUs() const {
+        if (queue_.empty()) return std::nullopt;
+        return queue_.front().dueUs;
+    }
+
+private:
+    struct Byte {
+        std::uint64_t dueUs;
+        char byte;
+    };
+    std::uint64_t charTimeUs_;
+    std::uint64_t lastUs_ = 0;
+    std::deque<Byte> queue_;
+};
+
+bool OpenTerminal(int& master, int& slave, std::string& name) {
+    char path[256] = {};
+    if (openpty(&master, &slave, path, nullptr, nullptr) != 0) return false;
+    termios tio{};
+    if (tcgetattr(slave, &tio) == 0) {
+        cfmakeraw(&tio);
+        tcsetattr(slave, TCSANOW, &tio);
+    }
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    name = path;
+    return true;
+}
+
+void WriteLog(wm::sim::Meter& meter, std::ofstream& log) {
+    if (!log.is_open()) {
+        meter.ClearLog();
+        return;
+    }
+    for (const wm::sim::LogEntry& e : meter.Log())
+        log << wm::sim::FormatLogEntry(e) << '\n';
+    log.flush();
+    meter.ClearLog();
+}
+
+timespec TimeoutUntil(std::uint64_t deadlineUs, std::uint64_t nowUs) {
+    const std::uint64_t wait = deadlineUs > nowUs ? deadlineUs - nowUs : 0;
+    return {static_cast<time_t>(wait / 1'000'000), static_cast<long>((wait % 1'000'000) * 1000)};
+}
+
+int Serve(wm::sim::Meter& meter, const wm::sim::SimOptions& options, int master, std::ofstream& log) {
+    const std::uint64_t charTimeUs = 10'000'000ULL / static_cast<std::uint64_t>(options.baud);
+    wm::sim::MeterSession session(meter, charTimeUs);
+    PacedOutput output(charTimeUs);
+    (void)NowUs(); // the log's times count from here
+
+    sigset_t stopSignals, waitMask;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    sigdelset(&waitMask, SIGINT);
+    sigdelset(&waitMask, SIGTERM);
+
+    while (!stopRequested) {
+        std::optional<std::uint64_t> deadline = session.NextDeadlineUs();
+        if (const auto due = output.NextDueUs()) deadline = std::min(deadline.value_or(*due), *due);
+        pollfd p{master, POLLIN, 0};
+        timespec timeout{};
+        if (deadline) timeout = TimeoutUntil(*deadline, NowUs());
+        const int ready = ppoll(&p, 1, deadline ? &timeout : nullptr, &waitMask);
+        if (ready < 0 && errno != EINTR) {
+            std::cerr << "wmsim: poll: " << std::strerror(errno) << "\n";
+            return 1;
+        }
+        const std::uint64_t now = NowUs();
+        if (ready > 0 && (p.revents & POLLIN)) {
+            char buffer[512];
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            for (ssize_t i = 0; i < n; ++i)
+                session.Receive(buffer[i], now);
+        }
+        session.Tick(now);
+        for (const wm::sim::Outgoing& piece : session.TakeOutgoing())
+            output.Add(piece);
+        output.WriteDue(master, NowUs());
+        WriteLog(meter, log);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const wm::sim::ParsedSimOptions parsed =
+        wm::sim::ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.error.empty()) {
+        std::cerr << "wmsim: " << parsed.error << "\nTry wmsim --help.\n";
+        return 2;
+    }
+    if (parsed.options.help) {
+        std::cout << wm::sim::SimUsage();
+        return 0;
+    }
+    wm::sim::Meter meter;
+    std::string problem;
+    if (!wm::sim::ApplySimOptions(parsed.options, meter, problem)) {
+        std::cerr << "wmsim: " << problem << "\n";
+        return 2;
+    }
+    std::ofstream log;
+    if (!parsed.options.logFile.empty()) {
+        log.open(parsed.options.logFile, std::ios::binary | std::ios::trunc);
+        if (!log) {
+            std::cerr << "wmsim: cannot write the log file " << parsed.options.logFile << "\n";
+            return 2;
+        }
+    }
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    int master = -1, slave = -1;
+    std::string device;
+    if (!OpenTerminal(master, slave, device)) {
+        std::cerr << "wmsim: cannot open a pseudo-terminal: " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    std::cout << device << std::endl;
+    std::cerr << "wmsim: meter address " << meter.MeterAddress() << ", Modbus slave " << meter.ModbusAddress()
+              << ", " << parsed.options.baud << " baud\n";
+    // The slave side stays open here too, so the master never sees a hang-up
+    // while the program closes and reopens the port between transfers.
+    const int result = Serve(meter, parsed.options, master, log);
+    close(master);
+    close(slave);
+    return result;
+}
