@@ -50,7 +50,7 @@ void Report(const char* name, const Sample& s, double floorMs) {
 }
 
 // Settings.SSS line 1 for 9600 baud, serial port type 1, revision 7.
-std::string Line1(int protocol) { return "0501" + std::to_string(protocol) + "00000100071" + "0"; }
+std::string Line1(int protocol) { return "0501" + std::to_string(protocol) + "00100100071" + "0"; }
 
 struct Bench {
     QString wmsim, wmctl;

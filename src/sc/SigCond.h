@@ -1,0 +1,60 @@
+#pragma once
+// The signal-conditioner board's type (DC or load cell) and input
+// mode/range: the check every setup passes before it is shown, and the
+// "SigCondType" menu that reads the board's stored identification and can
+// force it to a default DC or load-cell range.
+#include <string>
+#include <vector>
+
+namespace wm {
+
+struct Program;
+class Operator;
+
+enum class SCCheck {
+    Ok,         // type and mode usable (the derived values may have been corrected)
+    Defaulted,  // corrupt type; the operator chose to go on with DC, 200 mV ("01", "60")
+    EndProgram, // corrupt type; the operator chose to end (port closed, EndProgram asked)
+};
+
+// Reads ScTypeText, ScType, InputMode, InputRange, InputDP and DisplayDP
+// from the image into program.derived, correcting a mode or range the board
+// cannot have. A type other than DC or load cell asks the operator.
+[[nodiscard]] SCCheck CheckSCAfterGet(Program& program);
+
+// "Communication error.  Try again.", title "Error".
+void MsgErr(Operator& op);
+
+// The text area lines the SigCondType menu prints before it asks the meter.
+[[nodiscard]] const std::vector<std::string>& SCTypeIntroLines();
+
+struct SCTypeReport {
+    bool refused = false;           // another exchange was running
+    std::vector<std::string> lines; // the whole text area content at the end
+    bool picTextVisible = true;     // false after a communication error (text area cleared and hidden)
+    bool showOK = false;            // cmdOK shown
+};
+
+// The verdict lines for a stored input-mode/range byte R (two hex digits),
+// and whether cmdOK is shown with them (not for a corrupt identification).
+[[nodiscard]] std::vector<std::string> SCTypeVerdict(const std::string& r, bool& showOK);
+
+// mnuSCType_Click: reads R from the meter (register 0045 over Modbus,
+// "X110" in Custom ASCII) and explains it. The status line is hidden.
+[[nodiscard]] SCTypeReport ReadSCType(Program& program);
+
+enum class SCBoard { DC, LoadCell };
+
+inline constexpr const char* kSCWaitLine = "                  WAIT";
+
+struct SCRestoreReport {
+    bool refused = false;
+    std::vector<std::string> lines; // text area content at the end ("WAIT" alone after an error)
+};
+
+// mnuSCDC_Click / mnuSCLC_Click: writes the board's input-mode/range byte to
+// DC 200 mV ("60") or load cell 20 mV ("D0"). The image is not changed; the
+// next Get reads the new state.
+[[nodiscard]] SCRestoreReport RestoreSCType(Program& program, SCBoard board);
+
+} // namespace wm

@@ -1,0 +1,70 @@
+#pragma once
+// Put Setup: writes SetupImage into the connected meter, after checking that
+// the meter's signal-conditioner board matches the setup, then brings
+// Settings.SSS in line with the serial settings just written.
+#include <cstdint>
+#include <string>
+
+namespace wm {
+
+struct Program;
+
+namespace putstatus {
+inline constexpr std::int16_t AsciiTypeReply = 1;   // check: "X115" reply not 4 hex digits
+inline constexpr std::int16_t AsciiRangeReply = 3;  // check: "G12C" reply not 2 hex digits
+inline constexpr std::int16_t ModbusTypeReply = 4;  // check: register 0068
+inline constexpr std::int16_t ModbusRangeReply = 5; // check: register 0045
+inline constexpr std::int16_t Request1 = 11;
+inline constexpr std::int16_t Request2Or3 = 12;
+inline constexpr std::int16_t Request4 = 13;
+inline constexpr std::int16_t Request5 = 14;
+inline constexpr std::int16_t Request6 = 15;
+} // namespace putstatus
+
+// Asks the meter for its board type and input mode/range and compares them
+// with the image. False: abandon the Put (the operator has been told; the
+// status is 0). True: go on; a non-zero TransferStatus then means the check
+// itself could not talk to the meter, and nothing is to be written.
+// A mode code of F has no board group: it reads as an undetermined kind, so
+// the Put is abandoned with the matching message.
+[[nodiscard]] bool CheckPutCompatibility(Program& program);
+
+// The writes themselves; the result is in TransferStatus. Both write nothing
+// when the check left a non-zero status. The Custom ASCII Put reads no
+// replies. The Modbus Put stops at the first request that fails (codes
+// 11-15; a reply that is not a write reply, an exception included, fails
+// too), and writes nothing to an image without characters 129-136 (14).
+void PutSetupAscii(Program& program);
+void PutSetupModbus(Program& program);
+
+// A six-digit 24-bit two's complement field as two registers, limited to
+// +-99999 as the meter holds it: 000064 -> 00000064, FFFF9C -> FFFFFF9C.
+[[nodiscard]] std::string SignedFieldToHex8(const std::string& field);
+// The scaled field of characters 103-108 (sign and point nibble, five-digit
+// magnitude) as its 32-bit value. A value beyond the signed 32-bit range
+// (magnitude above 21474 with point code 1) is limited to 7FFFFFFF or
+// 80000000, the nearest the two registers can hold; this also makes the
+// extremes that a Get reads come back as they were.
+[[nodiscard]] std::string ScaledFieldToHex8(const std::string& field);
+
+// After a successful write: line 1 of Settings.SSS takes the baud rate,
+// protocol, parity, address, Modbus address and duplex flag of the image;
+// only when that changes line 1 is the file rewritten and the link reopened.
+void UpdateSettingsFromSetup(Program& program);
+
+struct PutResult {
+    bool refused = false;    // another exchange was running: nothing was done
+    bool abandoned = false;  // the check stopped the Put (its message box was the only sign)
+    bool endProgram = false; // the reread settings refuse this instrument
+    std::int16_t status = 0; // TransferStatus after the Put
+};
+
+// The whole menu command: status line, the 120-character extension, the
+// reopened link, the check, the transfer and its caption.
+[[nodiscard]] PutResult PutSetup(Program& program);
+
+[[nodiscard]] std::string PutFailureCaption(int status);
+inline constexpr const char* kPuttingCaption = "Putting data to the Device.";
+inline constexpr const char* kPutOkCaption = "Putting data to the Device.   Data appeared to transfer OK.";
+
+} // namespace wm

@@ -1,0 +1,182 @@
+#include "setup/SetupFiles.h"
+
+#include <fstream>
+#include <system_error>
+
+#include "app/Program.h"
+#include "app/Tables.h"
+#include "setup/Defaults.h"
+#include "setup/TransferSteps.h"
+
+namespace wm {
+
+namespace {
+
+// Longer than any image the program has ever held (176 at start-up); a
+// longer first line is not read to its end.
+constexpr std::size_t kLongestLine = 4096;
+
+std::string FileProblem(const std::filesystem::path& file, const std::string& problem) {
+    return "Setup file " + file.string() + ": " + problem + ".";
+}
+
+void Tell(Program& program, const std::string& text, const char* title) {
+    program.platform.op.Ask({text, title, Buttons::Ok, Answer::Ok, Icon::Exclamation});
+}
+
+// The first field of a line as setup files have always been read.
+std::string FirstField(std::string line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos) return {};
+    line.erase(0, start);
+    return line.substr(0, line.find(','));
+}
+
+std::string CheckImage(const std::string& image) {
+    if (image.empty()) return "the first line holds no setup";
+    for (std::size_t i = 0; i < image.size(); ++i)
+        if (HexDigitValue(image[i]) < 0)
+            return "character " + std::to_string(i + 1) + " of the first line is not a hexadecimal digit";
+    if (image.size() < 120)
+        return "the first line has " + std::to_string(image.size()) + " characters, a setup has at least 120";
+    if (image.size() % 2 != 0)
+        return "the first line has an odd number of digits (" + std::to_string(image.size()) +
+               "), a setup is made of whole bytes";
+    return {};
+}
+
+} // namespace
+
+void DefaultData(Program& program) {
+    program.setup.text = std::string(DefaultSetupText);
+    program.link.MeterRevision = DefaultMeterRevision;
+    program.SetupFileLine2 = std::string(DefaultSetupFileLine2);
+}
+
+void DefaultSetup(Program& program) {
+    DefaultData(program);
+    program.platform.op.SetStatus("Default Setup data loaded into the 3-Page Form.", ColourWhite);
+}
+
+SetupFileText ReadSetupFile(const std::filesystem::path& file) {
+    SetupFileText out;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        out.problem = "the file cannot be opened (it is missing or not readable)";
+        return out;
+    }
+    std::string line;
+    char c = 0;
+    while (line.size() <= kLongestLine && in.get(c) && c != '\n')
+        line.push_back(c);
+    if (line.empty() && !in) {
+        out.problem = "the file is empty";
+        return out;
+    }
+    if (line.size() > kLongestLine) {
+        out.problem = "the first line is longer than any setup";
+        return out;
+    }
+    out.image = UpperCase(FirstField(line));
+    out.problem = CheckImage(out.image);
+    if (!out.problem.empty()) out.image.clear();
+    return out;
+}
+
+bool LoadSetupFile(Program& program, const std::filesystem::path& file) {
+    const SetupFileText read = ReadSetupFile(file);
+    if (!read.problem.empty()) {
+        Tell(program,
+             file.string() + " is not a setup file: " + read.problem + "." + CarriageReturn +
+                 "The setup in memory is kept.",
+             "Open Setup File");
+        return false;
+    }
+    program.SetupFileName = file.string();
+    SetupImage& image = program.setup;
+    image.text = read.image;
+    if (image.text.size() == 120) {
+        // A file of the main block only: revision 00, family 02.
+        image.text += "00020D00";
+        return true;
+    }
+    program.link.MeterRevision = image.ByteAt(121);
+    if (program.link.MeterRevision == 0) image.Put(121, "01");
+    return true;
+}
+
+bool OpenSetup(Program& program) {
+    const auto chosen = program.platform.op.ChooseFile(FileDialog::Open, "Open Setup File", kSetupFileFilter);
+    if (!chosen) return false;
+    return LoadSetupFile(program, SetupFilePath(program, *chosen));
+}
+
+std::string WriteSetupFile(Program& program, const std::filesystem::path& file) {
+    if (program.setup.text.size() == 120) program.setup.text += "00000000";
+    std::filesystem::path temp = file;
+    temp += ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) return "cannot write " + temp.string();
+        out << program.setup.text << "\r\n" << program.SetupFileLine2 << "\r\n";
+        out.flush();
+        if (!out) {
+            out.close();
+            std::error_code ignored;
+            std::filesystem::remove(temp, ignored);
+            return "cannot write " + temp.string();
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temp, file, ec);
+    if (ec) {
+        std::error_code ignored;
+        std::filesystem::remove(temp, ignored);
+        return "cannot replace " + file.string() + " (" + ec.message() + ")";
+    }
+    return {};
+}
+
+bool SaveSetup(Program& program) {
+    Operator& op = program.platform.op;
+    if (program.SetupFileName.empty()) {
+        op.Beep();
+        Tell(program, "No file name active, use Save Setup As", "Continue");
+        return false;
+    }
+    if (op.Ask({"Current data will be replaced.", "", Buttons::OkCancel, Answer::Ok, Icon::Exclamation}) !=
+        Answer::Ok)
+        return false;
+    const std::filesystem::path file = program.SetupFileName;
+    const std::string problem = WriteSetupFile(program, file);
+    if (!problem.empty()) Tell(program, FileProblem(file, problem), "Save Setup");
+    return problem.empty();
+}
+
+bool SaveSetupAs(Program& program) {
+    Operator& op = program.platform.op;
+    if (program.setup.text.empty()) {
+        op.Beep();
+        Tell(program, "No Setup data loaded", "Continue");
+        return false;
+    }
+    const auto chosen = op.ChooseFile(FileDialog::SaveAs, "Save Setup File As", kSetupFileFilter);
+    if (!chosen) return false;
+    const std::filesystem::path file = SetupFilePath(program, *chosen);
+    const std::string problem = WriteSetupFile(program, file);
+    if (!problem.empty()) {
+        Tell(program, FileProblem(file, problem), "Save Setup File As");
+        return false;
+    }
+    program.SetupFileName = file.string();
+    return true;
+}
+
+std::filesystem::path SetupFilePath(const Program& program, const std::string& chosen) {
+    const std::filesystem::path p(chosen);
+    if (p.is_absolute() || program.paths.programDir.empty()) return p;
+    return program.paths.programDir / p;
+}
+
+} // namespace wm

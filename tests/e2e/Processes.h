@@ -1,0 +1,130 @@
+#pragma once
+// Starting wmsim and wmctl as real processes for the end-to-end tests: no
+// fixed sleeps, every wait has a deadline, and only the processes a test
+// started are ended.
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <iterator>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace wm::e2e {
+
+inline std::string Bin(const std::string& name) { return std::string(WM_BIN_DIR) + "/" + name; }
+
+// Reads from fd until a line end or the deadline.
+inline std::string ReadLine(int fd, int timeoutMs) {
+    std::string line;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (line.empty() || line.back() != '\n') {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd ready{fd, POLLIN, 0};
+        if (poll(&ready, 1, static_cast<int>(left.count())) <= 0) break;
+        char c;
+        if (read(fd, &c, 1) != 1) break;
+        line.push_back(c);
+    }
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    return line;
+}
+
+// wmsim on a pseudo-terminal; the device path is its first output line.
+class SimProcess {
+public:
+    explicit SimProcess(const std::vector<std::string>& args) {
+        int out[2];
+        if (pipe(out) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], 1);
+            close(out[0]);
+            close(out[1]);
+            std::vector<std::string> all{Bin("wmsim")};
+            all.insert(all.end(), args.begin(), args.end());
+            std::vector<char*> argv;
+            for (auto& a : all) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        fd_ = out[0];
+        device_ = ReadLine(fd_, 10000);
+    }
+    ~SimProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+        }
+        if (fd_ >= 0) close(fd_);
+    }
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+    [[nodiscard]] const std::string& Device() const { return device_; }
+
+private:
+    pid_t pid_ = -1;
+    int fd_ = -1;
+    std::string device_;
+};
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+// Runs a program to its end with a deadline; output goes through files so
+// neither pipe can fill up.
+inline RunResult RunProgram(const std::vector<std::string>& argsIn, const std::filesystem::path& dir, int timeoutMs = 30000) {
+    const auto outFile = dir / "stdout.txt", errFile = dir / "stderr.txt";
+    // The child holds the write end of a pipe until it ends; the parent
+    // blocks on the read end with the deadline, so no polling is needed.
+    int done[2];
+    if (pipe(done) != 0) return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(done[0]);
+        std::FILE* o = std::freopen(outFile.c_str(), "w", stdout);
+        std::FILE* e = std::freopen(errFile.c_str(), "w", stderr);
+        (void)o;
+        (void)e;
+        std::vector<std::string> args = argsIn;
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(done[1]);
+    RunResult r;
+    pollfd waitEnd{done[0], POLLIN, 0};
+    const bool ended = poll(&waitEnd, 1, timeoutMs) > 0;
+    close(done[0]);
+    int status = 0;
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        r.err = "timed out";
+        return r;
+    }
+    waitpid(pid, &status, 0);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    auto slurp = [](const std::filesystem::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    r.out = slurp(outFile);
+    r.err = slurp(errFile);
+    return r;
+}
+
+} // namespace wm::e2e

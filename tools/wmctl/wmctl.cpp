@@ -1,0 +1,264 @@
+#include "wmctl.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "app/Program.h"
+#include "comm/Hex.h"
+#include "comm/MeterCommands.h"
+#include "platform/qt/QtPlatform.h"
+#include "sc/SigCond.h"
+#include "setup/Fields.h"
+#include "setup/GetSetup.h"
+#include "setup/PutSetup.h"
+#include "setup/SetupFiles.h"
+
+namespace wm {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: wmctl [--settings FILE] [--port DEVICE] [--trace] COMMAND [ARGS]\n"
+    "  --settings FILE  the Settings.SSS to read and rewrite (default: the one in the program's folder)\n"
+    "  --port DEVICE    serial device to use instead of the one the settings' port number names\n"
+    "  --trace          print every frame sent and received, as hex with its time, on standard error\n"
+    "  get -o FILE      Get Setup, save the image as a setup file; prints the status line text\n"
+    "  put FILE [--yes] open the setup file, then Put Setup; the signal-conditioner mismatch question\n"
+    "                   is answered No unless --yes\n"
+    "  show FILE [--json]  decode a setup file: one line per field (name, code, shown text)\n"
+    "  default -o FILE  save the default setup\n"
+    "  command NAME     meter-reset | function-reset | alarm-reset | peak-reset | tare-reset\n"
+    "  read NAME        gross | net | peak (prints the reading as the commands window shows it)\n"
+    "  sctype [dc|lc]   print the SigCondType verdict, or force the type\n"
+    "  stream [-n N]    start continuous output, print N records as the readings list shows them, stop it\n"
+    "Exit status: 0 done; 1 the meter exchange failed; 2 bad arguments or unreadable input.\n";
+
+int Usage(const std::string& problem) {
+    if (!problem.empty()) std::fprintf(stderr, "wmctl: %s\n", problem.c_str());
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+struct Options {
+    std::string settings;
+    std::string port;
+    bool trace = false;
+    std::vector<std::string> rest; // command and its arguments
+};
+
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& problem) {
+    Options o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!o.rest.empty()) {
+            o.rest.push_back(a);
+        } else if (a == "--settings" || a == "--port") {
+            if (i + 1 >= args.size()) {
+                problem = a + " needs a value";
+                return std::nullopt;
+            }
+            (a == "--settings" ? o.settings : o.port) = args[++i];
+        } else if (a == "--trace") {
+            o.trace = true;
+        } else if (a == "-h" || a == "--help") {
+            problem.clear();
+            return std::nullopt;
+        } else if (!a.empty() && a[0] == '-') {
+            problem = "unknown option " + a;
+            return std::nullopt;
+        } else {
+            o.rest.push_back(a);
+        }
+    }
+    if (o.rest.empty()) {
+        problem = "no command given";
+        return std::nullopt;
+    }
+    return o;
+}
+
+// The command-line program's platform: the real serial port and clock, and
+// a console operator. Everything lives as long as one run.
+struct Console {
+    QtClock clock;
+    QtEventPump pump;
+    QtSerialPort port{pump};
+    ConsoleOperator op;
+    std::unique_ptr<Program> program;
+
+    Console(const Options& o, const std::string& programDir) {
+        ProgramPaths paths;
+        paths.programDir = programDir;
+        paths.settingsFile = o.settings.empty() ? std::filesystem::path(programDir) / "Settings.SSS"
+                                                : std::filesystem::path(o.settings);
+        paths.portOverride = o.port;
+        program = std::make_unique<Program>(Platform{port, clock, pump, op}, paths);
+        if (o.trace) {
+            program->txn.trace = [](const char* dir, const std::string& bytes, std::uint32_t tick) {
+                std::fprintf(stderr, "%10u %s %s\n", tick, dir, BytesToHex(bytes).c_str());
+            };
+        }
+    }
+};
+
+// Opens the link for a command that talks to the meter; prints why not.
+bool OpenMeterLink(Console& c) {
+    c.program->StartUp();
+    if (c.op.endRequested) return false;
+    const LinkState& link = c.program->link;
+    if (!link.SettingsUsable) return false;
+    if (link.EthernetLink == 1) {
+        std::fprintf(stderr, "wmctl: the settings name an Ethernet node; wmctl reaches meters on a serial line only\n");
+        return false;
+    }
+    if (link.PortType == 0) {
+        if (link.Problem.empty())
+            std::fprintf(stderr, "wmctl: the settings say there is no serial port (port type 0)\n");
+        return false;
+    }
+    return true;
+}
+
+int Finish(Console& c, int code) {
+    if (c.program->platform.port.IsOpen()) c.program->conn.ClosePort();
+    return code;
+}
+
+int RunCommandOrRead(Console& c, const std::vector<std::string>& rest, bool reading) {
+    if (rest.size() != 2) return Usage(rest[0] + " needs exactly one NAME");
+    const MeterCommand* command = FindMeterCommand(rest[1]);
+    if (command == nullptr || command->isReading != reading) return Usage("unknown " + rest[0] + " name " + rest[1]);
+    if (!OpenMeterLink(c)) return 2;
+    const CommandOutcome out = RunMeterCommand(*c.program, *command);
+    if (out.failed) {
+        std::fprintf(stderr, "%s (status %d: %s)\n", out.caption.c_str(), out.status, StatusMeaning(out.status).c_str());
+        return Finish(c, 1);
+    }
+    if (reading) {
+        std::printf("%s\n", out.reading.value_or("").c_str());
+    } else {
+        std::printf("%s\n", out.caption.c_str());
+    }
+    return Finish(c, 0);
+}
+
+// "-o FILE" after the command name.
+std::optional<std::string> OutputFile(const std::vector<std::string>& rest) {
+    if (rest.size() == 3 && rest[1] == "-o" && !rest[2].empty()) return rest[2];
+    return std::nullopt;
+}
+
+int RunDefault(Console& c, const std::vector<std::string>& rest) {
+    const std::optional<std::string> file = OutputFile(rest);
+    if (!file) return Usage("default needs -o FILE");
+    DefaultData(*c.program);
+    const std::string problem = WriteSetupFile(*c.program, *file);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "wmctl: %s\n", problem.c_str());
+        return 2;
+    }
+    return 0;
+}
+
+int RunShow(const std::vector<std::string>& rest) {
+    const bool json = rest.size() == 3 && rest[2] == "--json";
+    if (rest.size() != 2 && !json) return Usage("show needs FILE [--json]");
+    const SetupFileText text = ReadSetupFile(rest[1]);
+    if (!text.problem.empty()) {
+        std::fprintf(stderr, "wmctl: %s: %s\n", rest[1].c_str(), text.problem.c_str());
+        return 2;
+    }
+    SetupImage image;
+    image.text = text.image;
+    if (json) {
+        std::printf("%s\n", DescribeSetupJson(image).c_str());
+        return 0;
+    }
+    for (const FieldRow& row : DescribeSetup(image)) std::printf("%s\n", FormatFieldRow(row).c_str());
+    return 0;
+}
+
+int RunGet(Console& c, const std::vector<std::string>& rest) {
+    const std::optional<std::string> file = OutputFile(rest);
+    if (!file) return Usage("get needs -o FILE");
+    if (!OpenMeterLink(c)) return 2;
+    const GetResult result = GetSetup(*c.program);
+    std::printf("%s\n", c.op.status.c_str());
+    if (result.status != 0) {
+        std::fprintf(stderr, "wmctl: Get failed (status %d: %s)\n", result.status, StatusMeaning(result.status).c_str());
+        return Finish(c, 1);
+    }
+    if (result.endProgram || c.op.endRequested) {
+        std::fprintf(stderr, "wmctl: the signal-conditioner type is corrupt; nothing saved (see: wmctl sctype)\n");
+        return Finish(c, 1);
+    }
+    const std::string problem = WriteSetupFile(*c.program, *file);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "wmctl: %s\n", problem.c_str());
+        return Finish(c, 2);
+    }
+    return Finish(c, 0);
+}
+
+int RunPut(Console& c, const std::vector<std::string>& rest) {
+    const bool yes = rest.size() == 3 && rest[2] == "--yes";
+    if (rest.size() != 2 && !yes) return Usage("put needs FILE [--yes]");
+    // The one question a Put asks with Yes and No is the signal-conditioner
+    // mismatch; it is answered from --yes, every other box with its default.
+    c.op.policy = [yes](const MessageBox& box) {
+        if (box.buttons == Buttons::YesNo && box.title == "Error") return yes ? Answer::Yes : Answer::No;
+        return box.defaultAnswer;
+    };
+    if (!OpenMeterLink(c)) return 2;
+    if (!LoadSetupFile(*c.program, rest[1])) return Finish(c, 2);
+    const PutResult result = PutSetup(*c.program);
+    if (result.abandoned || result.endProgram) {
+        std::fprintf(stderr, "wmctl: Put abandoned, nothing was written\n");
+        return Finish(c, 1);
+    }
+    std::printf("%s\n", c.op.status.c_str());
+    if (result.status != 0) {
+        std::fprintf(stderr, "wmctl: Put failed (status %d: %s)\n", result.status, StatusMeaning(result.status).c_str());
+        return Finish(c, 1);
+    }
+    return Finish(c, 0);
+}
+
+int RunSCType(Console& c, const std::vector<std::string>& rest) {
+    if (rest.size() > 2 || (rest.size() == 2 && rest[1] != "dc" && rest[1] != "lc"))
+        return Usage("sctype takes nothing, dc or lc");
+    if (!OpenMeterLink(c)) return 2;
+    if (rest.size() == 1) {
+        const SCTypeReport report = ReadSCType(*c.program);
+        for (const std::string& line : report.lines) std::printf("%s\n", line.c_str());
+        return Finish(c, report.picTextVisible ? 0 : 1);
+    }
+    const SCRestoreReport report = RestoreSCType(*c.program, rest[1] == "dc" ? SCBoard::DC : SCBoard::LoadCell);
+    for (const std::string& line : report.lines) std::printf("%s\n", line.c_str());
+    const bool failed = report.lines.size() == 1 && report.lines[0] == kSCWaitLine;
+    return Finish(c, failed ? 1 : 0);
+}
+
+} // namespace
+
+int RunWmctl(const std::vector<std::string>& args, const std::string& programDir) {
+    std::string problem;
+    const std::optional<Options> parsed = ParseOptions(args, problem);
+    if (!parsed) return Usage(problem);
+    const Options& o = *parsed;
+    const std::string& name = o.rest[0];
+    Console c(o, programDir);
+    if (name == "command") return RunCommandOrRead(c, o.rest, false);
+    if (name == "read") return RunCommandOrRead(c, o.rest, true);
+    if (name == "show") return RunShow(o.rest);
+    if (name == "default") return RunDefault(c, o.rest);
+    if (name == "get") return RunGet(c, o.rest);
+    if (name == "put") return RunPut(c, o.rest);
+    if (name == "sctype") return RunSCType(c, o.rest);
+    if (name == "stream") return Usage("stream is not available in this version yet");
+    return Usage("unknown command " + name);
+}
+
+} // namespace wm
