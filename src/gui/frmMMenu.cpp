@@ -1,0 +1,626 @@
+#include "gui/frmMMenu.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QTimer>
+
+#include "app/Tables.h"
+#include "gui/QtOperator.h"
+#include "setup/GetSetup.h"
+#include "ui/help/frmAppHelp.h"
+
+#include "sc/SigCond.h"
+#include "setup/PutSetup.h"
+#include "setup/SetupFiles.h"
+
+namespace wm {
+
+namespace {
+
+// Positions and sizes of the text area are kept in twips, the unit the
+// window has always been laid out in; 15 twips make one pixel at 96 dpi.
+constexpr int Twips(int twips) { return twips / 15; }
+constexpr int kMargin = 12;
+constexpr int kControlsTop = 390; // below the tallest text area
+constexpr int kTextTop = 480;
+
+constexpr int kMenuHelpTopic = 3118;
+
+} // namespace
+
+const QStringList& MenuHelpLines() {
+    static const QStringList lines = {
+        "",
+        "       If this screen is reached WITHOUT establishing communications, then click on 'File'",
+        "       to load Setup data to the program from either",
+        "            1. A Default Setup file furnished with the program, or",
+        "            2. A previously saved Setup file.",
+        "       Once Setup data is loaded, the 'View' menu item becomes active to allow viewing the",
+        "       Setup data.  Since communications has not been established, the 'Meter', 'Commands',",
+        "       'Readings', 'Calibration', and 'SigCondType' Menu items are not active.",
+        "",
+        "       If this screen is reached AFTER establishing communications, then in addition to the",
+        "       above two methods, a common choice for loading Setup data to the program is to",
+        "            3. Click on the 'Meter' menu item and select 'Get Setup' to load the Setup data",
+        "                currently in the connected Meter.",
+        "       If Setup data is loaded by method 3, all menu items become active.",
+        "",
+        "       Click a Menu heading on and off, then press the F1 key for specific information.",
+        "       If the Menu heading is Calibration, a form appears. Click End and then the F1 key.  ",
+        "       When ready to exit program, click on File and select Exit.",
+    };
+    return lines;
+}
+
+frmMMenu::frmMMenu(Program& program, QtOperator& op, QWidget* parent)
+    : QMainWindow(parent), program_(program), op_(op) {
+    setObjectName("frmMMenu");
+    setWindowTitle("WEIGHT METER MAIN  MENU");
+    BuildControls();
+    BuildMenus();
+    op_.AttachWindow(this);
+    Form_Load();
+}
+
+frmMMenu::~frmMMenu() { op_.AttachWindow(nullptr); }
+
+// ---------------------------------------------------------------- building
+
+void frmMMenu::BuildControls() {
+    auto* centre = new QWidget(this);
+    centre->setObjectName("frmMMenuArea");
+    setCentralWidget(centre);
+    centre->installEventFilter(this);
+
+    picText = new QPlainTextEdit(centre);
+    picText->setObjectName("picText");
+    picText->setReadOnly(true);
+    picText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    picText->setFrameShape(QFrame::NoFrame);
+    QPalette p = picText->palette();
+    p.setColor(QPalette::Base, QColor(ColourWhite.r, ColourWhite.g, ColourWhite.b));
+    picText->setPalette(p);
+    picText->installEventFilter(this);
+    picText->viewport()->installEventFilter(this);
+
+    QString longest;
+    for (const QString& line : MenuHelpLines())
+        if (line.size() > longest.size()) longest = line;
+    const int width = std::max(720, QFontMetrics(picText->font()).horizontalAdvance(longest) + 4 * kMargin);
+    const int inner = width - 2 * kMargin;
+    picText->setGeometry(kMargin, Twips(kTextTop), inner, Twips(2535));
+
+    cmdMenuHelp = new QPushButton("Menu Help", centre);
+    cmdMenuHelp->setObjectName("cmdMenuHelp");
+    cmdMenuHelp->setGeometry(kMargin, kControlsTop, 110, 28);
+    connect(cmdMenuHelp, &QPushButton::clicked, this, &frmMMenu::cmdMenuHelp_Click);
+
+    cmdOK = new QPushButton("OK", centre);
+    cmdOK->setObjectName("cmdOK");
+    cmdOK->setGeometry((width - 80) / 2, kControlsTop, 80, 28);
+    cmdOK->hide();
+    connect(cmdOK, &QPushButton::clicked, this, &frmMMenu::cmdOK_Click);
+
+    lblWait = new QLabel("Wait", centre);
+    lblWait->setObjectName("lblWait");
+    lblWait->setGeometry(width - kMargin - 60, kControlsTop, 60, 28);
+    lblWait->setAlignment(Qt::AlignCenter);
+    lblWait->hide();
+
+    lblPGText = new QLabel(centre);
+    lblPGText->setObjectName("lblPGText");
+    lblPGText->setGeometry(kMargin, kControlsTop + 36, inner, 24);
+    lblPGText->setAutoFillBackground(true);
+    lblPGText->setContentsMargins(6, 0, 6, 0);
+    lblPGText->hide();
+
+    pbBar = new QProgressBar(centre);
+    pbBar->setObjectName("pbBar");
+    pbBar->setRange(0, 100);
+    pbBar->setValue(0);
+    pbBar->setGeometry(kMargin, kControlsTop + 66, inner, 20);
+    pbBar->hide();
+
+    centre->setFixedSize(width, kControlsTop + 96);
+
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    f1->setObjectName("keyF1");
+    connect(f1, &QShortcut::activated, this, [this] { Form_KeyDown(112); });
+}
+
+QMenu* frmMMenu::AddMenu(QMenu* parent, const char* name, const char* caption) {
+    QMenu* menu = parent != nullptr ? parent->addMenu(caption) : menuBar()->addMenu(caption);
+    menu->setObjectName(name);
+    menu->menuAction()->setObjectName(name);
+    return menu;
+}
+
+QAction* frmMMenu::AddItem(QMenu* parent, const char* name, const char* caption) {
+    QAction* item = parent != nullptr ? parent->addAction(caption) : menuBar()->addAction(caption);
+    item->setObjectName(name);
+    return item;
+}
+
+void frmMMenu::BuildMenus() {
+    QMenu* file = AddMenu(nullptr, "mnuFile", "&File");
+    connect(file, &QMenu::aboutToShow, this, &frmMMenu::mnuFile_Click);
+    connect(AddItem(file, "mnuDefaultSet", "&Default  Setup"), &QAction::triggered, this,
+            &frmMMenu::mnuDefaultSet_Click);
+    connect(AddItem(file, "mnuOpen", "&Open Setup"), &QAction::triggered, this, &frmMMenu::mnuOpen_Click);
+    connect(AddItem(file, "mnuSave", "&Save Setup"), &QAction::triggered, this, &frmMMenu::mnuSave_Click);
+    connect(AddItem(file, "mnuSaveAs", "Save Setup &As"), &QAction::triggered, this,
+            &frmMMenu::mnuSaveAs_Click);
+    file->addSeparator()->setObjectName("mnuF2Sep");
+    connect(AddItem(file, "mnuExit", "E&xit"), &QAction::triggered, this, &frmMMenu::mnuExit_Click);
+    mnuFile = file->menuAction();
+
+    QMenu* meter = AddMenu(nullptr, "mnuMeter", "&Meter");
+    connect(meter, &QMenu::aboutToShow, this, &frmMMenu::mnuMeter_Click);
+    connect(AddItem(meter, "mnuGet", "&Get Setup"), &QAction::triggered, this, &frmMMenu::mnuGet_Click);
+    mnuPut = AddItem(meter, "mnuPut", "&Put Setup");
+    connect(mnuPut, &QAction::triggered, this, &frmMMenu::mnuPut_Click);
+    mnuMeter = meter->menuAction();
+
+    QMenu* view = AddMenu(nullptr, "mnuView", "&View");
+    connect(view, &QMenu::aboutToShow, this, &frmMMenu::mnuView_Click);
+    connect(AddItem(view, "mnuSetup", "&Setup"), &QAction::triggered, this, &frmMMenu::mnuSetup_Click);
+    mnuMenu = AddItem(view, "mnuMenu", "Men&u");
+    connect(mnuMenu, &QAction::triggered, this, &frmMMenu::mnuMenu_Click);
+    mnuView = view->menuAction();
+
+    QMenu* cmds = AddMenu(nullptr, "mnuCmds", "Co&mmands");
+    connect(cmds, &QMenu::aboutToShow, this, &frmMMenu::mnuCmds_Click);
+    connect(AddItem(cmds, "mnuCmdsGo", "Comman&ds"), &QAction::triggered, this, &frmMMenu::mnuCmdsGo_Click);
+    mnuCmds = cmds->menuAction();
+
+    // Its refusal is a message box: shown once the drop-down has been
+    // dealt with, never from inside the menu's own opening.
+    mnuMRdgsMenu = AddMenu(nullptr, "mnuMRdgs", "&Readings");
+    connect(mnuMRdgsMenu, &QMenu::aboutToShow, this,
+            [this] { QTimer::singleShot(0, this, &frmMMenu::mnuMRdgs_Click); });
+    connect(AddItem(mnuMRdgsMenu, "mnuList", "&List"), &QAction::triggered, this, &frmMMenu::mnuList_Click);
+    connect(AddItem(mnuMRdgsMenu, "mnuPlot", "&Plot"), &QAction::triggered, this, &frmMMenu::mnuPlot_Click);
+    connect(AddItem(mnuMRdgsMenu, "mnuGraph", "&Graph"), &QAction::triggered, this,
+            &frmMMenu::mnuGraph_Click);
+    mnuMRdgs = mnuMRdgsMenu->menuAction();
+
+    QMenu* jumpers = AddMenu(nullptr, "mnuJmps", "&Jumpers");
+    connect(jumpers, &QMenu::aboutToShow, this, &frmMMenu::mnuJmps_Click);
+    const struct {
+        const char* name;
+        const char* caption;
+        const char* window;
+    } boards[] = {
+        {"mnuDC", "&DC", "frmJDCSC"},
+        {"mnuDCM", "DC Rev &M", "frmJDCSCM"},
+        {"mnuLoadCell", "&Load Cell", "frmJLCSC"},
+        {"mnuPS", "Po&wer Supply", "frmJPS"},
+        {"mnuRS232G", "RS232  Rev &G", "frmJRS232G"},
+        {"mnuRS232H", "RS232  R&ev H", "frmJRS232H"},
+        {"mnuRS485G", "RS485  Re&v G", "frmJRS485G"},
+        {"mnuRS485H", "RS485 Rev &H", "frmJRS485H"},
+    };
+    for (const auto& board : boards) {
+        const QString window = board.window;
+        connect(AddItem(jumpers, board.name, board.caption), &QAction::triggered, this,
+                [this, window] { mnuJumper_Click(window); });
+    }
+
+    mnuCalib = AddItem(nullptr, "mnuCalib", "&Calibration");
+    connect(mnuCalib, &QAction::triggered, this, &frmMMenu::mnuCalib_Click);
+
+    // The heading reads the meter; the exchange runs after the drop-down has
+    // opened, so the menu's own opening never waits for the meter.
+    QMenu* scType = AddMenu(nullptr, "mnuSCType", "SigCondType");
+    connect(scType, &QMenu::aboutToShow, this,
+            [this] { QTimer::singleShot(0, this, &frmMMenu::mnuSCType_Click); });
+    connect(AddItem(scType, "mnuSCDC", "DC"), &QAction::triggered, this, &frmMMenu::mnuSCDC_Click);
+    connect(AddItem(scType, "mnuSCLC", "LC (Load Cell)"), &QAction::triggered, this,
+            &frmMMenu::mnuSCLC_Click);
+    mnuSCType = scType->menuAction();
+
+    connect(AddItem(nullptr, "mnuMHelp", "&Help"), &QAction::triggered, this, &frmMMenu::mnuMHelp_Click);
+
+    mnuMeter->setEnabled(false);
+    mnuPut->setEnabled(false);
+    mnuView->setEnabled(false);
+    mnuCmds->setEnabled(false);
+    mnuMRdgs->setEnabled(false);
+}
+
+QAction* frmMMenu::Item(const QString& name) const {
+    if (auto* menu = findChild<QMenu*>(name)) return menu->menuAction();
+    return findChild<QAction*>(name);
+}
+
+// ---------------------------------------------------------------- life cycle
+
+void frmMMenu::Form_Load() {
+    CentreOnScreen();
+    program_.SetupReceived = 0;
+    program_.conn.OpenConnection();
+    cmdMenuHelp_Click();
+    cmdMenuHelp->hide();
+}
+
+void frmMMenu::CentreOnScreen() {
+    adjustSize();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const QRect area = screen->availableGeometry();
+    int top = (area.height() - frameGeometry().height()) / 2;
+    if (top < Twips(500)) top = 0;
+    move(area.x() + (area.width() - frameGeometry().width()) / 2, area.y() + top);
+}
+
+void frmMMenu::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    Form_Activate();
+}
+
+void frmMMenu::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) Form_Activate();
+}
+
+void frmMMenu::Form_Activate() {
+    // The readings, menu-view, setup-help and calibration windows are
+    // unloaded here once they exist: each lives only while this one is hidden.
+    const LinkState& link = program_.link;
+    meterOn_ = link.PortType != 0;
+    const bool setupOn = meterOn_ && program_.SetupReceived == 1;
+    rdgsOn_ = setupOn && link.EthernetLink != 1;
+    calibOn_ = setupOn;
+    scTypeOn_ = setupOn;
+    ApplyMenuStates();
+    if (!busy_) op_.SetBusy(false);
+}
+
+void frmMMenu::ApplyMenuStates() {
+    const LinkState& link = program_.link;
+    mnuFile->setEnabled(!busy_);
+    mnuMeter->setEnabled(meterOn_ && !busy_);
+    mnuMRdgs->setEnabled(rdgsOn_);
+    mnuCalib->setEnabled(calibOn_);
+    mnuSCType->setEnabled(scTypeOn_ && !busy_);
+    mnuCalib->setVisible(link.BoardCode != 7);
+    mnuSCType->setVisible(link.BoardCode != 7);
+    mnuMenu->setVisible(link.FamilyFiveFlag != 1);
+}
+
+void frmMMenu::EnableAfterGet() {
+    mnuCmds->setEnabled(true);
+    mnuView->setEnabled(true);
+    mnuPut->setEnabled(true);
+    calibOn_ = true;
+    scTypeOn_ = true;
+    rdgsOn_ = program_.link.EthernetLink != 1;
+    ApplyMenuStates();
+}
+
+void frmMMenu::closeEvent(QCloseEvent* event) {
+    if (ended_) {
+        event->accept();
+        return;
+    }
+    if (busy_) {
+        // The exchange on the stack still uses the port and this window;
+        // the program ends as soon as it has returned.
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
+    EndProgram(true);
+    event->accept();
+}
+
+bool frmMMenu::EndProgram(bool orderly) {
+    if (ended_) return false;
+    ended_ = true;
+    if (orderly) {
+        (void)program_.conn.RewriteSettingsAtExit(); // a failure has been told to the operator
+        program_.conn.ClosePort();
+    }
+    if (program_.platform.port.IsOpen()) program_.platform.port.Close();
+    Q_EMIT programEnded();
+    return true;
+}
+
+void frmMMenu::mnuExit_Click() {
+    if (busy_) {
+        closeRequested_ = true;
+        return;
+    }
+    if (EndProgram(true)) close();
+}
+
+template <class Core, class Apply>
+void frmMMenu::RunExchange(Core core, Apply apply) {
+    if (busy_ || ended_ || program_.txn.Waiting()) {
+        op_.Beep();
+        return;
+    }
+    QPointer<frmMMenu> self(this);
+    busy_ = true;
+    ApplyMenuStates();
+    const auto result = core();
+    if (!self) return;
+    busy_ = false;
+    apply(result);
+    ApplyMenuStates();
+    if (op_.EndRequested()) {
+        if (EndProgram(false)) close();
+        return;
+    }
+    if (closeRequested_) {
+        closeRequested_ = false;
+        mnuExit_Click();
+    }
+}
+
+// ---------------------------------------------------------------- text area and status line
+
+void frmMMenu::ClearText() {
+    lines_.clear();
+    picText->clear();
+}
+
+void frmMMenu::SetLines(const std::vector<std::string>& lines) {
+    ClearText();
+    for (const std::string& line : lines) lines_ << QString::fromLatin1(line);
+    picText->setPlainText(lines_.join('\n'));
+}
+
+void frmMMenu::Print(const QString& line) {
+    lines_ << line;
+    picText->setPlainText(lines_.join('\n'));
+}
+
+void frmMMenu::SetTextGeometry(int topTwips, int heightTwips) {
+    QRect r = picText->geometry();
+    if (topTwips >= 0) r.moveTop(Twips(topTwips));
+    if (heightTwips >= 0) r.setHeight(Twips(heightTwips));
+    picText->setGeometry(r);
+}
+
+void frmMMenu::ShowStatus(const QString& caption, Rgb background) {
+    QPalette p = lblPGText->palette();
+    p.setColor(QPalette::Window, QColor(background.r, background.g, background.b));
+    p.setColor(QPalette::WindowText, Qt::black);
+    lblPGText->setPalette(p);
+    lblPGText->setText(caption);
+    lblPGText->show();
+}
+
+void frmMMenu::HideStatus() { lblPGText->hide(); }
+
+void frmMMenu::ShowProgress(int percent) { pbBar->setValue(std::clamp(percent, 0, 100)); }
+
+void frmMMenu::SetProgressVisible(bool visible) { pbBar->setVisible(visible); }
+
+void frmMMenu::NotYetAvailable(const char* sentence) { ShowStatus(sentence, ColourWhite); }
+
+void frmMMenu::RestoreScreen() {
+    ClearText();
+    SetTextGeometry(kTextTop, 2535);
+    cmdOK->hide();
+    lblPGText->hide();
+    cmdMenuHelp->show();
+}
+
+void frmMMenu::MsgErr() { wm::MsgErr(program_.platform.op); }
+
+void frmMMenu::cmdMenuHelp_Click() {
+    SetTextGeometry(-1, 5175);
+    cmdMenuHelp->hide();
+    ClearText();
+    for (const QString& line : MenuHelpLines()) Print(line);
+    helpTopic_ = kMenuHelpTopic;
+    picText->show();
+    if (!busy_) op_.SetBusy(false);
+    pbBar->hide();
+    cmdOK->show();
+    lblPGText->hide();
+}
+
+void frmMMenu::cmdOK_Click() {
+    ClearText();
+    SetTextGeometry(-1, 2700);
+    cmdMenuHelp->show();
+    cmdOK->hide();
+}
+
+void frmMMenu::picText_Click() { RestoreScreen(); }
+
+bool frmMMenu::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (watched == picText->viewport()) picText_Click();
+        if (watched == centralWidget()) cmdOK_Click();
+    }
+    if (event->type() == QEvent::FocusOut && watched == picText) SetTextGeometry(kTextTop, -1);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- keys and help
+
+void frmMMenu::Form_KeyDown(int keyCode) {
+    if (keyCode == 112) OpenAppHelp();
+}
+
+frmAppHelp* frmMMenu::HelpWindow() const { return help_; }
+
+void frmMMenu::OpenAppHelp() {
+    if (!help_) help_ = new frmAppHelp(program_.paths.programDir, this);
+    help_->ShowTopic(helpTopic_);
+}
+
+// ---------------------------------------------------------------- File
+
+void frmMMenu::mnuFile_Click() {
+    RestoreScreen();
+    helpTopic_ = 3118;
+}
+
+void frmMMenu::DefaultData() { wm::DefaultData(program_); }
+
+void frmMMenu::mnuDefaultSet_Click() {
+    if (busy_) return op_.Beep();
+    DefaultSetup(program_);
+    mnuView->setEnabled(true);
+    mnuPut->setEnabled(true);
+}
+
+void frmMMenu::mnuOpen_Click() {
+    if (busy_) return op_.Beep();
+    if (!OpenSetup(program_)) return;
+    mnuView->setEnabled(true);
+    mnuPut->setEnabled(true);
+}
+
+void frmMMenu::mnuSave_Click() {
+    if (busy_) return op_.Beep();
+    (void)SaveSetup(program_); // a failure has been told to the operator
+}
+
+void frmMMenu::mnuSaveAs_Click() {
+    if (busy_) return op_.Beep();
+    (void)SaveSetupAs(program_);
+}
+
+// ---------------------------------------------------------------- Meter
+
+void frmMMenu::mnuMeter_Click() {
+    RestoreScreen();
+    helpTopic_ = 3119;
+}
+
+void frmMMenu::mnuGet_Click() {
+    RunExchange([this] { return GetSetup(program_); },
+                [this](const GetResult& r) {
+                    if (r.refused) return;
+                    if (r.enableMenus) EnableAfterGet();
+                    if (r.endProgram) op_.EndProgram();
+                });
+}
+
+void frmMMenu::mnuPut_Click() {
+    RunExchange([this] { return PutSetup(program_); },
+                [this](const PutResult& r) {
+                    if (r.refused) return;
+                    if (r.endProgram) op_.EndProgram();
+                });
+}
+
+// ---------------------------------------------------------------- View, Commands, Readings
+
+void frmMMenu::mnuView_Click() {
+    RestoreScreen();
+    helpTopic_ = 3120;
+}
+
+void frmMMenu::mnuSetup_Click() { NotYetAvailable("Setup pages are not available in this version."); }
+
+void frmMMenu::mnuMenu_Click() {
+    NotYetAvailable("The front-panel menu view is not available in this version.");
+}
+
+void frmMMenu::mnuCmds_Click() {
+    RestoreScreen();
+    helpTopic_ = 3121;
+}
+
+void frmMMenu::mnuCmdsGo_Click() { NotYetAvailable("The commands window is not available in this version."); }
+
+void frmMMenu::mnuMRdgs_Click() {
+    if (program_.link.UseModbus == 1) {
+        if (mnuMRdgsMenu->isVisible()) mnuMRdgsMenu->close();
+        program_.platform.op.Ask({"The Custom ASCII protocol must be used to list, plot or graph readings.",
+                                  "Use Custom ASCII", Buttons::Ok, Answer::Ok, Icon::None});
+        return;
+    }
+    RestoreScreen();
+    helpTopic_ = 3122;
+}
+
+void frmMMenu::mnuList_Click() { NotYetAvailable("The readings list is not available in this version."); }
+
+void frmMMenu::mnuPlot_Click() { NotYetAvailable("The readings plot is not available in this version."); }
+
+void frmMMenu::mnuGraph_Click() { NotYetAvailable("The readings graph is not available in this version."); }
+
+// ---------------------------------------------------------------- Jumpers, Calibration, Help
+
+void frmMMenu::mnuJmps_Click() {
+    RestoreScreen();
+    helpTopic_ = 3123;
+}
+
+void frmMMenu::mnuJumper_Click(const QString& window) {
+    Q_UNUSED(window); // frmJDCSC ... frmJRS485H, shown beside this window
+    NotYetAvailable("Jumper pictures are not available in this version.");
+}
+
+void frmMMenu::mnuCalib_Click() {
+    RestoreScreen();
+    if (program_.link.UseModbus == 1) {
+        program_.platform.op.Ask({"The Custom ASCII protocol must be used for this Calibration procedure.",
+                                  "Use Custom ASCII", Buttons::Ok, Answer::Ok, Icon::None});
+        return;
+    }
+    lblPGText->hide();
+    NotYetAvailable("The calibration window is not available in this version.");
+    helpTopic_ = 3113;
+}
+
+void frmMMenu::mnuMHelp_Click() {
+    ClearText();
+    cmdOK->hide();
+    NotYetAvailable("Setup help is not available in this version.");
+}
+
+// ---------------------------------------------------------------- SigCondType
+
+void frmMMenu::mnuSCType_Click() {
+    if (busy_ || ended_) return op_.Beep();
+    SetTextGeometry(600, 5000);
+    cmdMenuHelp->hide();
+    ClearText();
+    for (const std::string& line : SCTypeIntroLines()) Print(QString::fromLatin1(line));
+    picText->show();
+    RunExchange([this] { return ReadSCType(program_); },
+                [this](const SCTypeReport& r) {
+                    if (r.refused) return;
+                    SetLines(r.lines);
+                    picText->setVisible(r.picTextVisible);
+                    if (!r.picTextVisible) return; // the communication error has been told
+                    cmdOK->setVisible(r.showOK);
+                    lblPGText->hide();
+                });
+}
+
+void frmMMenu::SCTypeForce(bool loadCell) {
+    if (busy_ || ended_) return op_.Beep();
+    ClearText();
+    Print(kSCWaitLine);
+    RunExchange(
+        [this, loadCell] { return RestoreSCType(program_, loadCell ? SCBoard::LoadCell : SCBoard::DC); },
+        [this](const SCRestoreReport& r) {
+            if (!r.refused) SetLines(r.lines);
+        });
+}
+
+void frmMMenu::mnuSCDC_Click() { SCTypeForce(false); }
+
+void frmMMenu::mnuSCLC_Click() { SCTypeForce(true); }
+
+} // namespace wm

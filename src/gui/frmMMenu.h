@@ -1,0 +1,165 @@
+#pragma once
+// The main menu window: the hub from which every function of the program is
+// reached. It shows the menu help, the status line and the progress of a
+// transfer, and keeps the menus in step with the run state: no port, a port
+// but no setup yet, a setup received from the meter.
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+#include "app/Program.h"
+#include "platform/Operator.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace wm {
+
+class QtOperator;
+class frmAppHelp;
+
+// The lines of the menu help, in the order they are printed.
+[[nodiscard]] const QStringList& MenuHelpLines();
+
+class frmMMenu final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The window attaches itself to `op`, which must be the operator that
+    // `program` was built with, so the core's status and progress reach
+    // lblPGText and pbBar.
+    frmMMenu(Program& program, QtOperator& op, QWidget* parent = nullptr);
+    ~frmMMenu() override;
+
+    // Methods other windows call.
+    void Form_Activate();
+    void RestoreScreen();
+    void MsgErr();
+    void DefaultData();
+
+    // Status line and progress bar (the operator's SetStatus, SetProgress...).
+    void ShowStatus(const QString& caption, Rgb background);
+    void HideStatus();
+    void ShowProgress(int percent);
+    void SetProgressVisible(bool visible);
+
+    // The lines printed in picText, first to last.
+    [[nodiscard]] QStringList Lines() const { return lines_; }
+    [[nodiscard]] int HelpTopic() const { return helpTopic_; }
+    void SetHelpTopic(int topic) { helpTopic_ = topic; }
+    // Created the first time F1 is pressed.
+    [[nodiscard]] frmAppHelp* HelpWindow() const;
+    // A menu item by its name: the item itself, or a menu's heading.
+    [[nodiscard]] QAction* Item(const QString& name) const;
+    // True while a Get, Put or SigCondType exchange is running.
+    [[nodiscard]] bool ExchangeRunning() const { return busy_; }
+
+    // F1 (key code 112) anywhere on the window.
+    void Form_KeyDown(int keyCode);
+    void OpenAppHelp();
+
+    void cmdMenuHelp_Click();
+    void cmdOK_Click();
+    void picText_Click();
+
+    void mnuFile_Click();
+    void mnuDefaultSet_Click();
+    void mnuOpen_Click();
+    void mnuSave_Click();
+    void mnuSaveAs_Click();
+    void mnuExit_Click();
+    void mnuMeter_Click();
+    void mnuGet_Click();
+    void mnuPut_Click();
+    void mnuView_Click();
+    void mnuSetup_Click();
+    void mnuMenu_Click();
+    void mnuCmds_Click();
+    void mnuCmdsGo_Click();
+    void mnuMRdgs_Click();
+    void mnuList_Click();
+    void mnuPlot_Click();
+    void mnuGraph_Click();
+    void mnuJmps_Click();
+    void mnuJumper_Click(const QString& window);
+    void mnuCalib_Click();
+    void mnuSCType_Click();
+    void mnuSCDC_Click();
+    void mnuSCLC_Click();
+    void mnuMHelp_Click();
+
+Q_SIGNALS:
+    // The program is to end: Exit, the close box, or a request from the core.
+    void programEnded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenus();
+    QMenu* AddMenu(QMenu* parent, const char* name, const char* caption);
+    QAction* AddItem(QMenu* parent, const char* name, const char* caption);
+    void Form_Load();
+    void CentreOnScreen();
+
+    void ClearText();
+    void Print(const QString& line);
+    void SetLines(const std::vector<std::string>& lines);
+    void SetTextGeometry(int topTwips, int heightTwips);
+    void NotYetAvailable(const char* what);
+    void ApplyMenuStates();
+    void EnableAfterGet();
+    void SCTypeForce(bool loadCell);
+
+    // Runs one exchange with the meter: refused with a beep while another
+    // runs; the File, Meter and SigCondType menus are off meanwhile. `apply`
+    // runs only when the window still exists, and a request to end the
+    // program made meanwhile is carried out afterwards.
+    template <class Core, class Apply>
+    void RunExchange(Core core, Apply apply);
+    // Ends the program; `orderly` rewrites Settings.SSS and lets the port drain.
+    bool EndProgram(bool orderly);
+
+    Program& program_;
+    QtOperator& op_;
+
+    QAction* mnuFile = nullptr;
+    QAction* mnuMeter = nullptr;
+    QAction* mnuPut = nullptr;
+    QAction* mnuView = nullptr;
+    QAction* mnuMenu = nullptr;
+    QAction* mnuCmds = nullptr;
+    QAction* mnuMRdgs = nullptr;
+    QAction* mnuCalib = nullptr;
+    QAction* mnuSCType = nullptr;
+    QMenu* mnuMRdgsMenu = nullptr;
+
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdMenuHelp = nullptr;
+    QPlainTextEdit* picText = nullptr;
+    QLabel* lblWait = nullptr;
+    QLabel* lblPGText = nullptr;
+    QProgressBar* pbBar = nullptr;
+    QPointer<frmAppHelp> help_;
+
+    QStringList lines_;
+    int helpTopic_ = 3118;
+    // Decided by the run state; the busy flag takes File, Meter and
+    // SigCondType away on top of it.
+    bool meterOn_ = false, rdgsOn_ = false, calibOn_ = false, scTypeOn_ = false;
+    bool busy_ = false;
+    bool closeRequested_ = false;
+    bool ended_ = false;
+};
+
+} // namespace wm

@@ -1,0 +1,3 @@
+#include "gui/AppStart.h"
+
+int main(int argc, char** argv) { return wm::RunWmsetup(argc, argv); }
