@@ -21,6 +21,7 @@
 #include "app/Program.h"
 #include "comm/MeterCommands.h"
 #include "platform/qt/QtPlatform.h"
+#include "setup/GetSetup.h"
 
 namespace {
 
@@ -49,8 +50,9 @@ void Report(const char* name, const Sample& s, double floorMs) {
                 floorMs, 100.0 * (s.wall - floorMs) / floorMs, s.cpu, 100.0 * s.cpu / s.wall);
 }
 
-// Settings.SSS line 1 for 9600 baud, serial port type 1, revision 7.
-std::string Line1(int protocol) { return "0501" + std::to_string(protocol) + "00100100071" + "0"; }
+// Settings.SSS line 1 for 9600 baud, serial port type 1, revision 6 (the
+// simulated meter reports revision 6, as the default setup holds).
+std::string Line1(int protocol) { return "0501" + std::to_string(protocol) + "00100100061" + "0"; }
 
 struct Bench {
     QString wmsim, wmctl;
@@ -78,7 +80,7 @@ struct Bench {
     // Character time in ms for 9600 baud and the line's bits per character.
     static double Char(int bits) { return bits / 9.6; }
 
-    void InProcess(const char* name, int protocol, int requestChars, int bits) {
+    void InProcess(const char* name, int protocol, int bits) {
         wm::QtClock clock;
         wm::QtEventPump pump;
         wm::QtSerialPort port(pump);
@@ -95,7 +97,33 @@ struct Bench {
         }
         program.conn.ClosePort();
         const double g = 10.0 * program.link.CharTimeMs + 50.0;
-        Report(name, Median(samples), 300.0 + (requestChars + 1) * Char(bits) + 200.0 + g);
+        // A pseudo-terminal passes the request on at once; only the meter's
+        // reply is paced at the baud rate, so the wire time in the floor is the
+        // first reply character's.
+        Report(name, Median(samples), 300.0 + Char(bits) + 200.0 + g);
+    }
+
+    // A whole Get Setup. Every reply here is shorter than the 200 ms pause
+    // after its first character, so each answered exchange costs 300 ms +
+    // one character + 200 ms + the quiet gap; the floor adds the Get's own
+    // pauses to that.
+    void Get(const char* name, int protocol, int bits, int exchanges, double ownPausesMs) {
+        wm::QtClock clock;
+        wm::QtEventPump pump;
+        wm::QtSerialPort port(pump);
+        wm::ConsoleOperator op;
+        wm::Program program({port, clock, pump, op}, {Settings(protocol), dir.path().toStdString(), pty});
+        program.StartUp();
+        std::vector<Sample> samples;
+        for (int i = 0; i < std::max(1, runs / 2); ++i) {
+            const double w0 = NowMs(), c0 = CpuMs(RUSAGE_SELF);
+            const wm::GetResult r = wm::GetSetup(program);
+            samples.push_back({NowMs() - w0, CpuMs(RUSAGE_SELF) - c0});
+            if (r.status != 0) std::printf("  %s failed: status %d\n", name, r.status);
+        }
+        program.conn.ClosePort();
+        const double g = 10.0 * program.link.CharTimeMs + 50.0;
+        Report(name, Median(samples), ownPausesMs + exchanges * (300.0 + Char(bits) + 200.0 + g));
     }
 
     void WholeWmctl() {
@@ -110,7 +138,7 @@ struct Bench {
             samples.push_back({NowMs() - w0, CpuMs(RUSAGE_CHILDREN) - c0});
         }
         // The exchange, then the 200 ms that closing the port waits.
-        Report("wmctl read gross (whole process)", Median(samples), 300.0 + 7 * Char(10) + 200.0 + 60.0 + 200.0);
+        Report("wmctl read gross (whole process)", Median(samples), 300.0 + Char(10) + 200.0 + 60.0 + 200.0);
     }
 };
 
@@ -130,9 +158,17 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::printf("Simulated meter on %s, 9600 baud, median of %d runs\n", b.pty.c_str(), b.runs);
-    b.InProcess("read gross, Custom ASCII", 0, 6, 10);
-    b.InProcess("read gross, Modbus RTU", 1, 8, 11);
+    b.InProcess("read gross, Custom ASCII", 0, 10);
+    b.InProcess("read gross, Modbus RTU", 1, 11);
     if (!b.wmctl.isEmpty()) b.WholeWmctl();
+    // Custom ASCII, revision 6: the 5 ms before it starts, 1000 ms before
+    // "G130" and before "X236Z", the stop command
+    // (300 ms) and 200 ms after it, 0.3 s after "G130", the write-back
+    // (300 ms) and 1500 ms after it; four answered exchanges.
+    b.Get("Get Setup, Custom ASCII", 0, 10, 4, 5 + 300 + 200 + 2000 + 300 + 300 + 1500);
+    // Modbus RTU at 9600 baud: the 5 ms, then six requests with 2000 ms
+    // between them.
+    b.Get("Get Setup, Modbus RTU", 1, 11, 6, 5 + 5 * 2000);
     b.sim.terminate();
     b.sim.waitForFinished(3000);
     return 0;

@@ -19,10 +19,13 @@ std::string Meter::FormatReading(std::int32_t counts) const {
     if (dp > 6) dp = 6;
     std::int64_t magnitude = std::llabs(static_cast<long long>(counts));
     if (magnitude > 99999) magnitude = 99999; // all five digits lit: the display's limit
-    std::string digits = std::to_string(magnitude);
-    digits.insert(0, 5 - digits.size(), '0');
-    if (dp > 1) digits.insert(static_cast<std::size_t>(6 - dp), ".");
-    return (counts < 0 ? "-" : "+") + digits;
+    const std::string raw = std::to_string(magnitude);
+    const std::string digits = std::string(5 - raw.size(), '0') + raw;
+    const std::size_t whole = static_cast<std::size_t>(6 - dp); // digits before the point
+    std::string text(1, counts < 0 ? '-' : '+');
+    text += digits.substr(0, whole);
+    if (dp > 1) text += "." + digits.substr(whole);
+    return text;
 }
 
 std::string Meter::NextRecord() const {
