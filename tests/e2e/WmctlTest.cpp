@@ -69,5 +69,63 @@ TEST_F(Wmctl, missingSettingsFileIsNamedAndRefused) {
     EXPECT_NE(r.err.find((dir / "Settings.SSS").string()), std::string::npos) << r.err;
 }
 
+std::string FirstLine(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+TEST_F(Wmctl, getSavesTheSetupAndPutWritesAnEditedOneBack) {
+    SimProcess sim({"--baud", "9600", "--delay", "0"});
+    WriteSettings(dir / "Settings.SSS", '0');
+    const RunResult got = Wm(sim, {"get", "-o", (dir / "meter.WT").string()});
+    ASSERT_EQ(got.exitCode, 0) << got.err;
+    EXPECT_EQ(got.out, "Getting data from the Device.  Data received OK.\n");
+    std::string image = FirstLine(dir / "meter.WT");
+    ASSERT_EQ(image.size(), 136u);
+
+    image.replace(0, 6, "000123"); // the tare
+    std::ofstream(dir / "edited.WT", std::ios::binary) << image << "\r\n0\r\n";
+    const RunResult put = Wm(sim, {"put", (dir / "edited.WT").string()});
+    ASSERT_EQ(put.exitCode, 0) << put.err;
+    EXPECT_EQ(put.out, "Putting data to the Device.   Data appeared to transfer OK.\n");
+
+    ASSERT_EQ(Wm(sim, {"get", "-o", (dir / "again.WT").string()}).exitCode, 0);
+    EXPECT_EQ(FirstLine(dir / "again.WT"), image);
+}
+
+TEST_F(Wmctl, getThatFailsNamesItsStatusAndSavesNothing) {
+    SimProcess sim({"--baud", "9600", "--delay", "0", "--truncate", "X236Z:6"});
+    WriteSettings(dir / "Settings.SSS", '0');
+    const RunResult r = Wm(sim, {"get", "-o", (dir / "meter.WT").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "Failed to Get data, check connections, then try again.         ( 3)\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "meter.WT"));
+}
+
+TEST_F(Wmctl, defaultShowAndSigCondTypeWork) {
+    SimProcess sim({"--baud", "9600", "--delay", "0"});
+    WriteSettings(dir / "Settings.SSS", '1');
+    ASSERT_EQ(Wm(sim, {"default", "-o", (dir / "default.WT").string()}).exitCode, 0);
+    EXPECT_EQ(FirstLine(dir / "default.WT").substr(0, 68),
+              "0000000001000000000000000000000000010201000021D0653600600000004E2000");
+    const RunResult shown = Wm(sim, {"show", (dir / "default.WT").string()});
+    EXPECT_EQ(shown.exitCode, 0);
+    EXPECT_NE(shown.out.find("Tare"), std::string::npos);
+    const RunResult json = Wm(sim, {"show", (dir / "default.WT").string(), "--json"});
+    EXPECT_EQ(json.out.substr(0, 1), "{");
+
+    std::ofstream(dir / "junk.WT", std::ios::binary) << "not a setup\r\n";
+    const RunResult junk = Wm(sim, {"show", (dir / "junk.WT").string()});
+    EXPECT_EQ(junk.exitCode, 2);
+    EXPECT_NE(junk.err.find("junk.WT"), std::string::npos);
+
+    const RunResult sc = Wm(sim, {"sctype"});
+    EXPECT_EQ(sc.exitCode, 0) << sc.err;
+    EXPECT_NE(sc.out.find("Signal Conditioner type is DC and range is valid."), std::string::npos) << sc.out;
+}
+
 } // namespace
 } // namespace wm::e2e
