@@ -9,30 +9,12 @@
 #include "app/Program.h"
 #include "platform/MemorySerialPort.h"
 #include "platform/VirtualTime.h"
+#include "ScriptedOperator.h"
 
 namespace wm {
 namespace {
 
 const std::string kSerialLine2 = "00000000000000000000000000001";
-
-struct RecordingOperator final : Operator {
-    std::vector<MessageBox> boxes;
-    bool ended = false;
-    Answer Ask(const MessageBox& box) override {
-        boxes.push_back(box);
-        return box.defaultAnswer;
-    }
-    void SetStatus(const std::string&, Rgb) override {}
-    void HideStatus() override {}
-    void SetProgress(int) override {}
-    void SetProgressVisible(bool) override {}
-    void SetBusy(bool) override {}
-    void Beep() override {}
-    std::optional<std::string> ChooseFile(FileDialog, const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    void EndProgram() override { ended = true; }
-};
 
 TEST(LinkDerivation, olderSixteenCharacterLineGetsBoardCodeZero) {
     LinkState link;
@@ -126,7 +108,7 @@ struct Fixture : ::testing::Test {
                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
     VirtualTime time;
     MemorySerialPort port{time};
-    RecordingOperator op;
+    test::ScriptedOperator op;
     std::unique_ptr<Program> program;
 
     void SetUp() override {
@@ -169,7 +151,7 @@ TEST_F(SettingsFile, missingFileIsToldOnceAndTheProgramGoesOnWithoutALink) {
     EXPECT_NE(op.boxes[0].text.find((dir / "Settings.SSS").string()), std::string::npos);
     EXPECT_EQ(program->link.PortType, 0);
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_FALSE(op.ended);
+    EXPECT_EQ(op.endRequests, 0);
     // A file we could not read is never replaced at exit.
     EXPECT_FALSE(program->conn.RewriteSettingsAtExit());
     EXPECT_FALSE(std::filesystem::exists(dir / "Settings.SSS"));
@@ -192,7 +174,7 @@ TEST_F(SettingsFile, wrongInstrumentEndsTheProgram) {
     ASSERT_EQ(op.boxes.size(), 1u);
     EXPECT_EQ(op.boxes[0].text, "Wrong Instrument Setup program for this meter.  Please terminate program.");
     EXPECT_EQ(op.boxes[0].title, "Program Error");
-    EXPECT_TRUE(op.ended);
+    EXPECT_EQ(op.endRequests, 1);
     EXPECT_FALSE(port.IsOpen());
 }
 
