@@ -127,5 +127,23 @@ TEST_F(Wmctl, defaultShowAndSigCondTypeWork) {
     EXPECT_NE(sc.out.find("Signal Conditioner type is DC and range is valid."), std::string::npos) << sc.out;
 }
 
+TEST_F(Wmctl, modbusGetAndPutRoundTripAcrossRtuAndAscii) {
+    SimProcess sim({"--baud", "9600", "--delay", "0"});
+    WriteSettings(dir / "Settings.SSS", '1');
+    ASSERT_EQ(Wm(sim, {"get", "-o", (dir / "meter.WT").string()}).exitCode, 0);
+    std::string image = FirstLine(dir / "meter.WT");
+    ASSERT_GE(image.size(), 136u);
+
+    image.replace(114, 6, "0003E8"); // set point 1
+    std::ofstream(dir / "edited.WT", std::ios::binary) << image << "\r\n0\r\n";
+    WriteSettings(dir / "Settings.SSS", '2');
+    const RunResult put = Wm(sim, {"put", (dir / "edited.WT").string()});
+    ASSERT_EQ(put.exitCode, 0) << put.err;
+
+    WriteSettings(dir / "Settings.SSS", '1');
+    ASSERT_EQ(Wm(sim, {"get", "-o", (dir / "again.WT").string()}).exitCode, 0);
+    EXPECT_EQ(FirstLine(dir / "again.WT").substr(114, 6), "0003E8");
+}
+
 } // namespace
 } // namespace wm::e2e
