@@ -348,6 +348,17 @@ void UpdateSettingsFromSetup(Program& program) {
     line[11] = digit(im.GetBits(6, 6, 9));
 
     if (line == link.SettingsLine1) return;
+    // A protocol or parity code of 3 has no meaning for the link: writing it
+    // would leave a settings file the next start could not use.
+    LinkState trial;
+    const std::string problem = DeriveLinkState(line, link.SettingsLine2, trial);
+    if (!problem.empty()) {
+        program.platform.op.Ask({"The setup just written holds serial settings the program cannot follow (" +
+                                     problem + "); Settings.SSS is left as it was.",
+                                 "Settings.SSS", Buttons::Ok, Answer::Ok, Icon::Exclamation});
+        link.UseModbus = link.SerialMode != 0 ? 1 : 0; // the link stays as it was
+        return;
+    }
     link.SettingsLine1 = line;
     (void)program.conn.RewriteSettings(); // a failure has been told; the reopen then follows the old file
     program.conn.OpenConnection();

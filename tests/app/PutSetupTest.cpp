@@ -365,6 +365,19 @@ TEST(PutSettings, aModbusProtocolAndParityInTheImageMoveTheLinkToModbus) {
     EXPECT_EQ(rig.port.Settings(), "9600,e,8,1");
 }
 
+TEST(PutSettings, aProtocolCodeTheLinkCannotUseLeavesTheFileAsItWas) {
+    TransferRig rig(Line1(0));
+    ServeBoard(rig, "01", "60");
+    rig.program.setup.text = DefaultImage();
+    rig.program.setup.SetBits(3, 2, 133, 3); // no such protocol
+    const std::string text = ReadWhole(rig.SettingsFile());
+    ASSERT_EQ(PutSetup(rig.program).status, 0);
+    EXPECT_EQ(ReadWhole(rig.SettingsFile()), text);
+    EXPECT_EQ(rig.program.link.UseModbus, 0);
+    ASSERT_FALSE(rig.op.boxes.empty());
+    EXPECT_NE(rig.op.boxes.back().text.find("Settings.SSS is left as it was"), std::string::npos);
+}
+
 TEST(PutSetupCommand, aPutStartedWhileAnExchangeWaitsIsRefused) {
     TransferRig rig(Line1(0));
     ServeBoard(rig, "01", "60");
