@@ -80,27 +80,36 @@ struct Bench {
     // Character time in ms for 9600 baud and the line's bits per character.
     static double Char(int bits) { return bits / 9.6; }
 
-    void InProcess(const char* name, int protocol, int bits) {
+    // Runs `exchange` `times` times on a program of its own linked to the
+    // simulated meter and reports the median against floorOfOne, which is
+    // given the program's quiet gap. The exchange returns its status.
+    void Measure(const char* name, int protocol, int times, const std::function<int(wm::Program&)>& exchange,
+                 const std::function<double(double gapMs)>& floorOfOne) {
         wm::QtClock clock;
         wm::QtEventPump pump;
         wm::QtSerialPort port(pump);
         wm::ConsoleOperator op;
         wm::Program program({port, clock, pump, op}, {Settings(protocol), dir.path().toStdString(), pty});
         program.StartUp();
-        const wm::MeterCommand* gross = wm::FindMeterCommand("gross");
         std::vector<Sample> samples;
-        for (int i = 0; i < runs; ++i) {
+        for (int i = 0; i < times; ++i) {
             const double w0 = NowMs(), c0 = CpuMs(RUSAGE_SELF);
-            const wm::CommandOutcome out = wm::RunMeterCommand(program, *gross);
+            const int status = exchange(program);
             samples.push_back({NowMs() - w0, CpuMs(RUSAGE_SELF) - c0});
-            if (out.failed) std::printf("  %s failed: status %d\n", name, out.status);
+            if (status != 0) std::printf("  %s failed: status %d\n", name, status);
         }
         program.conn.ClosePort();
-        const double g = 10.0 * program.link.CharTimeMs + 50.0;
-        // A pseudo-terminal passes the request on at once; only the meter's
-        // reply is paced at the baud rate, so the wire time in the floor is the
-        // first reply character's.
-        Report(name, Median(samples), 300.0 + Char(bits) + 200.0 + g);
+        Report(name, Median(samples), floorOfOne(10.0 * program.link.CharTimeMs + 50.0));
+    }
+
+    // A pseudo-terminal passes the request on at once; only the meter's reply
+    // is paced at the baud rate, so the wire time in the floor is the first
+    // reply character's.
+    void InProcess(const char* name, int protocol, int bits) {
+        const wm::MeterCommand* gross = wm::FindMeterCommand("gross");
+        Measure(
+            name, protocol, runs, [gross](wm::Program& p) { return wm::RunMeterCommand(p, *gross).status; },
+            [bits](double g) { return 300.0 + Char(bits) + 200.0 + g; });
     }
 
     // A whole Get Setup. Every reply here is shorter than the 200 ms pause
@@ -108,22 +117,9 @@ struct Bench {
     // one character + 200 ms + the quiet gap; the floor adds the Get's own
     // pauses to that.
     void Get(const char* name, int protocol, int bits, int exchanges, double ownPausesMs) {
-        wm::QtClock clock;
-        wm::QtEventPump pump;
-        wm::QtSerialPort port(pump);
-        wm::ConsoleOperator op;
-        wm::Program program({port, clock, pump, op}, {Settings(protocol), dir.path().toStdString(), pty});
-        program.StartUp();
-        std::vector<Sample> samples;
-        for (int i = 0; i < std::max(1, runs / 2); ++i) {
-            const double w0 = NowMs(), c0 = CpuMs(RUSAGE_SELF);
-            const wm::GetResult r = wm::GetSetup(program);
-            samples.push_back({NowMs() - w0, CpuMs(RUSAGE_SELF) - c0});
-            if (r.status != 0) std::printf("  %s failed: status %d\n", name, r.status);
-        }
-        program.conn.ClosePort();
-        const double g = 10.0 * program.link.CharTimeMs + 50.0;
-        Report(name, Median(samples), ownPausesMs + exchanges * (300.0 + Char(bits) + 200.0 + g));
+        Measure(
+            name, protocol, std::max(1, runs / 2), [](wm::Program& p) { return int{wm::GetSetup(p).status}; },
+            [=](double g) { return ownPausesMs + exchanges * (300.0 + Char(bits) + 200.0 + g); });
     }
 
     void WholeWmctl() {

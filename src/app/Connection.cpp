@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "app/Tables.h"
+#include "platform/Files.h"
 #include "comm/Transaction.h"
 
 namespace wm {
@@ -74,22 +75,7 @@ SettingsText ReadSettingsFile(const std::filesystem::path& file) {
 }
 
 std::string WriteSettingsFile(const std::filesystem::path& file, const std::string& line1, const std::string& line2) {
-    std::filesystem::path temp = file;
-    temp += ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return "cannot write " + temp.string();
-        out << line1 << "\r\n" << line2 << "\r\n";
-        out.flush();
-        if (!out) return "cannot write " + temp.string();
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, file, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        return "cannot replace " + file.string();
-    }
-    return {};
+    return WriteFileReplacing(file, line1 + "\r\n" + line2 + "\r\n");
 }
 
 std::string DeriveLinkState(const std::string& line1In, const std::string& line2, LinkState& link) {

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/Program.h"
+#include "platform/Files.h"
 #include "app/Tables.h"
 #include "setup/Defaults.h"
 #include "setup/TransferSteps.h"
@@ -114,28 +115,7 @@ bool OpenSetup(Program& program) {
 
 std::string WriteSetupFile(Program& program, const std::filesystem::path& file) {
     if (program.setup.text.size() == 120) program.setup.text += "00000000";
-    std::filesystem::path temp = file;
-    temp += ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return "cannot write " + temp.string();
-        out << program.setup.text << "\r\n" << program.SetupFileLine2 << "\r\n";
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            return "cannot write " + temp.string();
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, file, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        return "cannot replace " + file.string() + " (" + ec.message() + ")";
-    }
-    return {};
+    return WriteFileReplacing(file, program.setup.text + "\r\n" + program.SetupFileLine2 + "\r\n");
 }
 
 bool SaveSetup(Program& program) {

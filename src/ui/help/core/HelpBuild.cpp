@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "ui/help/core/HelpFiles.h"
+#include "platform/Files.h"
 
 namespace wm {
 
@@ -159,24 +160,6 @@ std::string RecordBytes(std::uint32_t position, std::uint16_t length) {
     return r;
 }
 
-std::string WriteReplacing(const std::filesystem::path& target, const std::string& bytes) {
-    std::filesystem::path temporary = target;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) return "cannot write " + temporary.string();
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, target, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return "cannot replace " + target.string();
-    }
-    return {};
-}
-
 } // namespace
 
 int HelpSourceFileNumber(const std::filesystem::path& source) {
@@ -275,7 +258,7 @@ HelpBuildResult BuildHelpFiles(const std::filesystem::path& sourceFolder,
         const HelpFilePair names = HelpFileNames(file.FileNumber * 100 + 1);
         for (const auto& [fileName, bytes] :
              {std::pair{names.Text, pair.Text}, std::pair{names.Index, pair.Index}}) {
-            result.Error = WriteReplacing(outFolder / fileName, bytes);
+            result.Error = WriteFileReplacing(outFolder / fileName, bytes);
             if (!result.Ok()) return result;
             result.Written.push_back(fileName);
         }
