@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "app/Tables.h"
 
@@ -55,6 +56,70 @@ std::string DecodeModbusReading(const std::string& modbusReply) {
     return std::to_string(static_cast<std::int32_t>(v));
 }
 
+std::string DescribeLinkStatus(int status, bool modbus) {
+    if (status >= 1 && status <= 9) {
+        if (modbus) return "the meter answered with Modbus exception 0" + std::to_string(status);
+        return "the transfer failed with code " + std::to_string(status);
+    }
+    return StatusMeaning(status);
+}
+
+std::string EmptyReplyCause(const LinkState& link) {
+    if (link.EthernetLink == 1) return "the Ethernet node delivered nothing";
+    if (link.PortType == 2)
+        return "the settings say the line echoes (port type 2), but the request did not come back ahead of "
+               "the reply";
+    if (link.UseModbus == 0) return "no carriage return ended it";
+    return "nothing could be taken from it";
+}
+
+namespace {
+
+bool SameHex(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (HexValue(a[i]) < 0 || HexValue(a[i]) != HexValue(b[i])) return false;
+    return true;
+}
+
+std::size_t CheckLength(const LinkState& link) { return link.EthernetLink == 1 ? 0 : 4; }
+
+// Why a reply that the transaction layer passed (status 0) is not the
+// meter's answer to the command; empty when it is.
+std::string ReplyProblem(const Program& program, const MeterCommand& command) {
+    const LinkState& link = program.link;
+    const Exchange& x = program.x;
+    const std::string& text = link.UseModbus != 0 ? x.ModbusReply : x.RxReply;
+    if (text.empty()) return "the reply was empty: " + EmptyReplyCause(link);
+    if (link.UseModbus == 0) {
+        if (text.size() > kLongestReading)
+            return "the reply was " + std::to_string(text.size()) + " characters long, longer than any reading (" +
+                   std::to_string(kLongestReading) + ")";
+        for (char c : text) {
+            const auto code = static_cast<unsigned char>(c);
+            if (code < 0x20 || code > 0x7E)
+                return "the reply holds a character that is not printable (code " + std::to_string(code) + ")";
+        }
+        return {};
+    }
+    const std::string_view request = command.modbusRequest;
+    const std::string_view function = request.substr(0, 2);
+    // A write answers with the function, start and count (05: coil and
+    // value) of the request; a reading with function 04 and four data bytes.
+    const std::string expected = link.ModbusAddressHex + std::string(command.isReading ? std::string(function) + "04"
+                                                                                      : std::string(request.substr(0, 10)));
+    const std::size_t length = (command.isReading ? 14 : 12) + CheckLength(link);
+    const int exception = text.size() >= 6 && HexValue(text[2]) >= 8 ? HexValue(text[4]) * 16 + HexValue(text[5]) : 0;
+    if (exception > 0) return "the meter answered with Modbus exception " + std::string(text.substr(4, 2));
+    if (text.size() != length || !SameHex(std::string_view(text).substr(0, expected.size()), expected) ||
+        (command.isReading && DecodeModbusReading(text).empty()))
+        return "the reply was not the meter's answer to function " + std::string(function) + " (" +
+               (command.isReading ? "a reading of two registers" : "the echo of the request") + ")";
+    return {};
+}
+
+} // namespace
+
 CommandOutcome RunMeterCommand(Program& program, const MeterCommand& command) {
     CommandOutcome out;
     out.caption = std::string(command.sentText);
@@ -71,10 +136,14 @@ CommandOutcome RunMeterCommand(Program& program, const MeterCommand& command) {
     if (!awaits) return out;
     program.txn.ReceiveReply();
     out.status = x.TransferStatus;
-    if (x.TransferStatus != 0) {
+    out.cause = x.TransferStatus != 0
+                    ? DescribeLinkStatus(x.TransferStatus, modbus) + " (status " + std::to_string(x.TransferStatus) + ")"
+                    : ReplyProblem(program, command);
+    if (!out.cause.empty()) {
         out.failed = true;
         out.caption = std::string(command.failureText);
         out.colour = ColourRed;
+        if (command.isReading) x.RxReply.clear(); // a reply that is not a reading never reaches a reading box
         return out;
     }
     if (!command.isReading) {

@@ -19,7 +19,7 @@ void Fail(Program& program, std::int16_t code) { Status(program) = code; }
 
 // The main block over the serial line, then the option-board byte that the
 // meter reads from its hardware ("G130") over the copy held in the block.
-bool GetSerialMainBlock(Program& program) {
+bool GetSerialMainBlock(Program& program, TransferStep& step) {
     // Continuous output would mix records into the replies: stop it first.
     // The run of asterisks makes sure the meter sees a request start even
     // if it is in the middle of sending.
@@ -27,7 +27,8 @@ bool GetSerialMainBlock(Program& program) {
     program.txn.SendCommand();
     program.txn.DelayMs(200);
 
-    if (!AskAscii(program, "XU1DZ")) return false;
+    BeginStep(step, program, "XU1DZ (main block)", "120 hex digits");
+    if (!AskAscii(program, "XU1DZ", step)) return false;
     const auto main = HexReply(program, 120);
     if (!main) {
         Fail(program, getstatus::FirstBlock);
@@ -37,19 +38,25 @@ bool GetSerialMainBlock(Program& program) {
     ShowProgress(program, 25);
 
     if (program.link.MeterRevision < 7) program.txn.DelayMs(1000); // older meters are slow to answer again
+    BeginStep(step, program, "G130 (option boards)", "2 hex digits");
     SendAscii(program, "G130");
     program.txn.ReceiveReply();
+    NoteReply(step, program);
     program.txn.DelaySeconds(0.3f);
     if (Status(program) != status::Ok) return false;
-    const std::string boards = UpperCase(program.x.RxReply.substr(0, 2));
-    if (IsHexText(boards)) program.setup.Put(49, boards);
+    // The byte read from the hardware replaces the block's copy only when it
+    // came whole; otherwise the copy stays.
+    const std::string& reply = program.x.RxReply;
+    if (reply.size() >= 2 && IsHexText(std::string_view(reply).substr(0, 2)))
+        program.setup.Put(49, UpperCase(reply.substr(0, 2)));
     ShowProgress(program, 42);
     return true;
 }
 
 // Through the node the main block comes in two halves, second half first.
-bool GetEthernetMainBlock(Program& program) {
-    if (!AskAscii(program, "XF0EZ")) return false;
+bool GetEthernetMainBlock(Program& program, TransferStep& step) {
+    BeginStep(step, program, "XF0EZ (second half of the main block)", "60 hex digits");
+    if (!AskAscii(program, "XF0EZ", step)) return false;
     const auto back = HexReply(program, 60);
     if (!back) {
         Fail(program, getstatus::FirstBlock);
@@ -58,7 +65,8 @@ bool GetEthernetMainBlock(Program& program) {
     program.setup.text = *back;
     ShowProgress(program, 50);
 
-    if (!AskAscii(program, "XF1DZ")) return false;
+    BeginStep(step, program, "XF1DZ (first half of the main block)", "60 hex digits");
+    if (!AskAscii(program, "XF1DZ", step)) return false;
     const auto front = HexReply(program, 60);
     if (!front) {
         Fail(program, getstatus::SecondBlock);
@@ -69,8 +77,10 @@ bool GetEthernetMainBlock(Program& program) {
     return true;
 }
 
-bool AppendEightDigits(Program& program, const std::string& letters, std::int16_t failCode) {
-    if (!AskAscii(program, letters)) return false;
+bool AppendEightDigits(Program& program, const std::string& letters, const std::string& what,
+                       std::int16_t failCode, TransferStep& step) {
+    BeginStep(step, program, letters + " (" + what + ")", "8 hex digits");
+    if (!AskAscii(program, letters, step)) return false;
     const auto block = HexReply(program, 8);
     if (!block) {
         Fail(program, failCode);
@@ -132,29 +142,31 @@ void Land(Program& program, int start, int count) {
     }
 }
 
-bool ReadBlock(Program& program, int start, int count, std::int16_t failCode) {
-    if (!AskModbus(program, ReadRequest(start, count), ReadReplyLength(program, count), failCode))
+bool ReadBlock(Program& program, int start, int count, std::int16_t failCode, TransferStep& step) {
+    BeginStep(step, program, "the read of " + RegisterRange(start, count),
+              "a read reply of " + std::to_string(count) + " registers");
+    if (!AskModbus(program, ReadRequest(start, count), ReadReplyLength(program, count), failCode, step))
         return false;
     Land(program, start, count);
     return true;
 }
 
-bool ReadFirstBlock(Program& program) {
-    if (!ReadBlock(program, 0x01, 12, getstatus::FirstBlock)) return false;
+bool ReadFirstBlock(Program& program, TransferStep& step) {
+    if (!ReadBlock(program, 0x01, 12, getstatus::FirstBlock, step)) return false;
     const auto scale = HexNumber(std::string_view(program.x.ModbusReply).substr(38, 8)); // 0009-000A
     if (scale) program.setup.Put(103, ScaledFieldFromRegisters(*scale));
     return true;
 }
 
-bool ReadBlocksFrom0011(Program& program, int gap) {
+bool ReadBlocksFrom0011(Program& program, int gap, TransferStep& step) {
     program.txn.DelayMs(gap);
     // On the serial line 28 registers come in one reply of 122 characters.
-    if (program.link.EthernetLink == 0) return ReadBlock(program, 0x11, 28, getstatus::SecondBlock);
+    if (program.link.EthernetLink == 0) return ReadBlock(program, 0x11, 28, getstatus::SecondBlock, step);
     // The node's buffer holds fewer registers: two requests.
-    if (!ReadBlock(program, 0x11, 10, getstatus::ThirdBlock)) return false;
+    if (!ReadBlock(program, 0x11, 10, getstatus::ThirdBlock, step)) return false;
     ShowProgress(program, 59);
     program.txn.DelayMs(gap);
-    return ReadBlock(program, 0x21, 12, getstatus::BlockAt0021);
+    return ReadBlock(program, 0x21, 12, getstatus::BlockAt0021, step);
 }
 
 } // namespace
@@ -183,19 +195,20 @@ std::string ScaledFieldFromRegisters(std::uint32_t registers) {
     return Hex(static_cast<std::uint32_t>(sign + d), 1) + Hex(static_cast<std::uint32_t>(v), 5);
 }
 
-void GetSetupAscii(Program& program) {
+TransferStep GetSetupAscii(Program& program) {
     LinkState& link = program.link;
+    TransferStep step;
     ShowProgress(program, 9);
     const bool mainBlock =
-        link.EthernetLink == 0 ? GetSerialMainBlock(program) : GetEthernetMainBlock(program);
-    if (!mainBlock) return;
+        link.EthernetLink == 0 ? GetSerialMainBlock(program, step) : GetEthernetMainBlock(program, step);
+    if (!mainBlock) return step;
 
-    if (!AppendEightDigits(program, "X26DZ", getstatus::SecondBlock)) return;
+    if (!AppendEightDigits(program, "X26DZ", "characters 121-128", getstatus::SecondBlock, step)) return step;
     ShowProgress(program, 65);
     if (link.MeterRevision < 7) program.txn.DelayMs(1000);
     // Early family-5 meters do not report this bit though they have the feature.
     if (link.FamilyFiveFlag == 1 && link.MeterRevision < 47) program.setup.SetBits(6, 6, 123, 1);
-    if (!AppendEightDigits(program, "X236Z", getstatus::ThirdBlock)) return;
+    if (!AppendEightDigits(program, "X236Z", "characters 129-136", getstatus::ThirdBlock, step)) return step;
     ShowProgress(program, 80);
 
     link.MeterRevision = program.setup.GetBits(7, 0, 121);
@@ -208,37 +221,46 @@ void GetSetupAscii(Program& program) {
     ShowProgress(program, 100);
     program.txn.DelayMs(1500);
     program.platform.op.SetProgressVisible(false);
+    return step;
 }
 
-void GetSetupModbus(Program& program) {
+TransferStep GetSetupModbus(Program& program) {
     const int gap = ModbusGap(program.link);
+    TransferStep step;
     ShowProgress(program, 6);
     program.platform.op.SetProgressVisible(true);
 
     // Diagnostics echo: is a Modbus slave at this address at all?
-    if (!AskModbus(program, "0800010000", 12 + ModbusCheckLength(program.link), getstatus::FirstBlock))
-        return;
+    BeginStep(step, program, "the diagnostics echo (function 08)", "the echo of the request");
+    if (!AskModbus(program, "0800010000", 12 + ModbusCheckLength(program.link), getstatus::FirstBlock, step))
+        return step;
     ShowProgress(program, 20);
 
     program.txn.DelayMs(gap);
-    if (!ReadFirstBlock(program)) return;
+    if (!ReadFirstBlock(program, step)) return step;
     ShowProgress(program, 46);
 
-    if (!ReadBlocksFrom0011(program, gap)) return;
+    if (!ReadBlocksFrom0011(program, gap, step)) return step;
 
     ShowProgress(program, 72);
     program.txn.DelayMs(gap);
-    if (!ReadBlock(program, 0x41, 11, getstatus::BlockAt0041)) return;
+    if (!ReadBlock(program, 0x41, 11, getstatus::BlockAt0041, step)) return step;
     if (program.link.FamilyFiveFlag == 1) program.setup.SetBits(6, 6, 9, 1);
 
     ShowProgress(program, 85);
     program.txn.DelayMs(gap);
-    if (!ReadBlock(program, 0x4C, 12, getstatus::BlockAt004C)) return;
+    if (!ReadBlock(program, 0x4C, 12, getstatus::BlockAt004C, step)) return step;
 
     ShowProgress(program, 100);
     program.txn.DelayMs(gap);
-    if (!ReadBlock(program, 0x5D, 12, getstatus::BlockAt005D)) return;
+    if (!ReadBlock(program, 0x5D, 12, getstatus::BlockAt005D, step)) return step;
     if (program.setup.Mid(135, 2) == "00") program.setup.Put(135, "01"); // slave address 0 is broadcast
+    return step;
+}
+
+std::string DescribeGetFailure(const GetResult& result) {
+    if (result.status == status::Ok) return {};
+    return DescribeStepFailure("Get", result.step, result.status);
 }
 
 std::string GetFailureCaption(int status) {
@@ -260,13 +282,9 @@ GetResult GetSetup(Program& program) {
     op.SetProgressVisible(true);
     program.txn.DelayMs(5);
 
-    if (program.link.UseModbus != 0) {
-        GetSetupModbus(program);
-    } else {
-        GetSetupAscii(program);
-    }
-
+    result.step = program.link.UseModbus != 0 ? GetSetupModbus(program) : GetSetupAscii(program);
     result.status = program.x.TransferStatus;
+    result.linkStatus = result.step.linkStatus;
     if (result.status != status::Ok) {
         program.SetupReceived = 0;
         op.SetStatus(GetFailureCaption(result.status), ColourRed);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "setup/TransferSteps.h"
+
 namespace wm {
 
 struct LinkState;
@@ -38,9 +40,10 @@ void ShowProgress(Program& program, int percent);
 
 // The transfers themselves; the result is in SetupImage and TransferStatus
 // (a Custom ASCII Get also takes MeterRevision and MeterFamily from the
-// meter). Whatever was written into the image before a failure stays.
-void GetSetupAscii(Program& program);
-void GetSetupModbus(Program& program);
+// meter). Whatever was written into the image before a failure stays. The
+// record of the last request tells where a failed Get stopped.
+TransferStep GetSetupAscii(Program& program);
+TransferStep GetSetupModbus(Program& program);
 
 struct GetResult {
     bool refused = false;     // another exchange was running: nothing was done
@@ -48,6 +51,8 @@ struct GetResult {
     bool enableMenus = false; // success: mnuCmds, mnuView, mnuPut, mnuCalib, mnuSCType,
                               // and mnuMRdgs unless EthernetLink is 1
     bool endProgram = false;  // the operator chose to end at the signal-conditioner question
+    std::int16_t linkStatus = 0; // the transaction layer's status at the request that failed
+    TransferStep step;           // the last request, for the words of a failure
 };
 
 // The whole menu command: status line, progress bar, hourglass, the
@@ -58,6 +63,11 @@ struct GetResult {
 // The status line after a failed Get: the status in parentheses with the
 // blank a positive number has always been shown with ("( 21)").
 [[nodiscard]] std::string GetFailureCaption(int status);
+
+// Where and why a Get failed, in words, naming the status: "Get failed: the
+// reply to XU1DZ (main block) was not 120 hex digits (status 1)". Empty
+// after a Get that succeeded.
+[[nodiscard]] std::string DescribeGetFailure(const GetResult& result);
 
 inline constexpr const char* kGettingCaption = "Getting data from the Device.";
 inline constexpr const char* kGetOkCaption = "Getting data from the Device.  Data received OK.";

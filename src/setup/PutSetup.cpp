@@ -39,10 +39,11 @@ struct MeterBoard {
     int mode = -1;     // first digit of the range byte
 };
 
-bool ReadBoardAscii(Program& program, int gap, MeterBoard& board) {
+bool ReadBoardAscii(Program& program, int gap, MeterBoard& board, TransferStep& step) {
     SendAscii(program, "A1"); // continuous output off
     program.txn.DelayMs(200);
-    if (!AskAscii(program, "X115")) return false;
+    BeginStep(step, program, "X115 (board type)", "4 hex digits");
+    if (!AskAscii(program, "X115", step)) return false;
     const auto id = HexReply(program, 4);
     if (!id) {
         Status(program) = putstatus::AsciiTypeReply;
@@ -51,7 +52,8 @@ bool ReadBoardAscii(Program& program, int gap, MeterBoard& board) {
     board.type = id->substr(2, 2);
     program.txn.DelayMs(gap);
     ShowProgress(program, 15);
-    if (!AskAscii(program, "G12C")) return false;
+    BeginStep(step, program, "G12C (input mode and range)", "2 hex digits");
+    if (!AskAscii(program, "G12C", step)) return false;
     const auto range = HexReply(program, 2);
     if (!range) {
         Status(program) = putstatus::AsciiRangeReply;
@@ -62,13 +64,15 @@ bool ReadBoardAscii(Program& program, int gap, MeterBoard& board) {
     return true;
 }
 
-bool ReadBoardModbus(Program& program, int gap, MeterBoard& board) {
+bool ReadBoardModbus(Program& program, int gap, MeterBoard& board, TransferStep& step) {
     const std::size_t length = 10 + ModbusCheckLength(program.link);
-    if (!AskModbus(program, "0300680001", length, putstatus::ModbusTypeReply)) return false;
+    BeginStep(step, program, "the read of register 0068 (board type)", "a read reply of 1 register");
+    if (!AskModbus(program, "0300680001", length, putstatus::ModbusTypeReply, step)) return false;
     board.type = program.x.ModbusReply.substr(8, 2);
     program.txn.DelayMs(gap);
     ShowProgress(program, 15);
-    if (!AskModbus(program, "0300450001", length, putstatus::ModbusRangeReply)) return false;
+    BeginStep(step, program, "the read of register 0045 (input mode and range)", "a read reply of 1 register");
+    if (!AskModbus(program, "0300450001", length, putstatus::ModbusRangeReply, step)) return false;
     board.range = program.x.ModbusReply.substr(8, 2);
     board.mode = HexDigitValue(board.range[0]);
     return true;
@@ -112,20 +116,46 @@ std::string Values(const SetupImage& image, std::initializer_list<Reg> regs) {
     return out;
 }
 
-// One write-multiple-registers request. The meter's answer must be a write
-// reply (function 10): in Modbus ASCII and through the node an exception
-// reply is not flagged by the transaction layer, and must not pass as
-// written.
-bool WriteBlock(Program& program, const std::string& request, std::int16_t failCode) {
+// The meter's answer to a write of registers: its slave address, then the
+// function, start register and count of the request.
+bool IsWriteReply(const Program& program, const std::string& request) {
+    const std::string& reply = program.x.ModbusReply;
+    if (program.x.TransferStatus != status::Ok || request.size() < 10) return false;
+    if (reply.size() != 12 + ModbusCheckLength(program.link)) return false;
+    return UpperCase(reply.substr(0, 12)) == UpperCase(program.link.ModbusAddressHex + request.substr(0, 10));
+}
+
+// One write-multiple-registers request, the number-th of the Put. The
+// meter's answer must be a write reply for these registers: in Modbus ASCII
+// and through the node an exception reply is not flagged by the transaction
+// layer, and a line that should echo and did not leaves an empty reply with
+// status 0; neither may pass as written.
+bool WriteBlock(Program& program, const std::string& request, std::int16_t failCode, int number, PutResult& result) {
+    TransferStep& step = result.step;
+    const int start = static_cast<int>(HexNumber(std::string_view(request).substr(2, 4)).value_or(0));
+    const int count = static_cast<int>(HexNumber(std::string_view(request).substr(6, 4)).value_or(0));
+    BeginStep(step, program,
+              "request " + std::to_string(number) + " of " + std::to_string(kModbusPutBlocks) + " (" +
+                  RegisterRange(start, count) + ")",
+              "a write reply for those registers");
     program.x.ModbusRequest = request;
     program.txn.SendCommand();
     program.txn.ReceiveReply();
-    if (Status(program) == status::Ok && program.x.ModbusReply.substr(2, 2) == "10") return true;
+    NoteReply(step, program);
+    if (IsWriteReply(program, request)) {
+        ++result.blocksAcknowledged;
+        return true;
+    }
+    // Silence or a refusal means the meter did not take the block; any other
+    // answer means it heard the request and may well have stored it.
+    const bool silent = step.linkStatus == status::NoReply || step.linkStatus == status::NodeTimeout;
+    const bool refused = (step.linkStatus >= 1 && step.linkStatus <= 9) || step.exception != 0;
+    result.failedBlockMayBeWritten = !silent && !refused;
     Status(program) = failCode;
     return false;
 }
 
-bool WriteAllBlocks(Program& program) {
+bool WriteAllBlocks(Program& program, PutResult& result) {
     const SetupImage& im = program.setup;
     const int gap = ModbusGap(program.link);
     using F = Field;
@@ -140,7 +170,7 @@ bool WriteAllBlocks(Program& program) {
                                                  {F::Pair, 109},
                                                  {F::Scaled, 103},
                                                  {F::Pair, 97}}),
-                    putstatus::Request1))
+                    putstatus::Request1, 1, result))
         return false;
 
     program.txn.DelayMs(gap);
@@ -149,7 +179,7 @@ bool WriteAllBlocks(Program& program) {
             program,
             "100011000A14" +
                 Values(im, {{F::Pair, 91}, {F::Pair, 85}, {F::Pair, 79}, {F::Pair, 73}, {F::Pair, 1}}),
-            putstatus::Request2Or3))
+            putstatus::Request2Or3, 2, result))
         return false;
 
     program.txn.DelayMs(gap);
@@ -161,7 +191,7 @@ bool WriteAllBlocks(Program& program) {
                                                  {F::Pair, 21},
                                                  {F::Pair, 67},
                                                  {F::Pair, 61}}),
-                    putstatus::Request2Or3))
+                    putstatus::Request2Or3, 3, result))
         return false;
 
     ShowProgress(program, 70);
@@ -175,13 +205,13 @@ bool WriteAllBlocks(Program& program) {
                                                  {F::Byte, 37},
                                                  {F::Zero, 4},
                                                  {F::Byte, 39}}),
-                    putstatus::Request4))
+                    putstatus::Request4, 4, result))
         return false;
 
     ShowProgress(program, 80);
     program.txn.DelayMs(gap);
     if (!WriteBlock(program, "10005D000306" + Values(im, {{F::Byte, 127}, {F::Byte, 125}, {F::Byte, 135}}),
-                    putstatus::Request5))
+                    putstatus::Request5, 5, result))
         return false;
 
     const std::string last = "100041000C18" + Values(im, {{F::Byte, 59},
@@ -202,7 +232,7 @@ bool WriteAllBlocks(Program& program) {
     program.link.ModbusAddressHex = program.setup.Mid(135, 2);
     ShowProgress(program, 100);
     program.txn.DelayMs(gap);
-    return WriteBlock(program, last, putstatus::Request6);
+    return WriteBlock(program, last, putstatus::Request6, 6, result);
 }
 
 std::optional<std::int64_t> SignedHex(std::string_view digits) {
@@ -213,14 +243,14 @@ std::optional<std::int64_t> SignedHex(std::string_view digits) {
 
 } // namespace
 
-bool CheckPutCompatibility(Program& program) {
+bool CheckPutCompatibility(Program& program, TransferStep& step) {
     const int gap = ModbusGap(program.link);
     ShowProgress(program, 5);
     program.platform.op.SetProgressVisible(true);
 
     MeterBoard board;
-    const bool read = program.link.UseModbus != 0 ? ReadBoardModbus(program, gap, board)
-                                                  : ReadBoardAscii(program, gap, board);
+    const bool read = program.link.UseModbus != 0 ? ReadBoardModbus(program, gap, board, step)
+                                                  : ReadBoardAscii(program, gap, board, step);
     if (!read) return true; // the status tells the Put that nothing is to be written
     program.derived.ScTypeText = board.type;
 
@@ -283,15 +313,24 @@ void PutSetupAscii(Program& program) {
     program.platform.op.SetProgressVisible(false);
 }
 
-void PutSetupModbus(Program& program) {
+void PutSetupModbus(Program& program, PutResult& result) {
     // The Modbus Put goes ahead whatever the check left: a check that could
     // not read the board (a time-out, a short reply) does not stop it.
     Status(program) = status::Ok;
+    result.blocks = kModbusPutBlocks;
+    result.blocksAcknowledged = 0;
+    result.failedBlockMayBeWritten = false;
     // A setup completed from a 120-character file has no characters 129-136
     // (protocol, parity and slave address): request 5 could not be built, and
     // the blocks before it must not be written alone.
-    if (program.setup.text.size() < 136) Status(program) = putstatus::Request5;
-    if (Status(program) == status::Ok && WriteAllBlocks(program)) {
+    if (program.setup.text.size() < 136) {
+        Status(program) = putstatus::Request5;
+        result.step = TransferStep{};
+        result.step.modbus = true;
+        result.step.problem = "the setup has no characters 129-136 (protocol, parity and slave address), so "
+                              "request 5 could not be built";
+    }
+    if (Status(program) == status::Ok && WriteAllBlocks(program, result)) {
         UpdateSettingsFromSetup(program);
         Status(program) = status::Ok;
     }
@@ -364,6 +403,36 @@ void UpdateSettingsFromSetup(Program& program) {
     program.conn.OpenConnection();
 }
 
+std::string PartialWriteText(const PutResult& result) {
+    if (result.status == status::Ok || result.blocks == 0) return {};
+    const int k = result.blocksAcknowledged;
+    const std::string of = " of " + std::to_string(result.blocks);
+    const std::string again = " Put the setup again when the link works.";
+    if (k == 0) {
+        if (!result.failedBlockMayBeWritten) return {};
+        return "The meter's answer to block 1" + of +
+               " could not be used, but the meter may have taken the block: its setup may now be partly "
+               "written." +
+               again;
+    }
+    const std::string blocks = k == 1 ? "block 1" : "blocks 1 to " + std::to_string(k);
+    return "The meter acknowledged " + blocks + of + " before the Put stopped: its setup is now partly written." +
+           again;
+}
+
+std::string DescribePutFailure(const PutResult& result) {
+    if (result.status == status::Ok) return {};
+    std::string text = DescribeStepFailure("Put", result.step, result.status);
+    if (result.blocks == 0 || (result.blocksAcknowledged == 0 && !result.step.problem.empty()))
+        return text + "; nothing was written";
+    const int k = result.blocksAcknowledged;
+    if (k == 0) return text + (result.failedBlockMayBeWritten ? "; no block was acknowledged, though the meter may "
+                                                                "have taken block 1"
+                                                              : "; no block was acknowledged, nothing was written");
+    return text + "; the meter acknowledged " + (k == 1 ? "block 1" : "blocks 1 to " + std::to_string(k)) + " of " +
+           std::to_string(result.blocks) + ", so its setup is partly written";
+}
+
 std::string PutFailureCaption(int status) {
     return "Data transfer unsuccessful. Check connections and try again.     (" + std::to_string(status) +
            ")";
@@ -391,20 +460,23 @@ PutResult PutSetup(Program& program) {
     op.SetProgressVisible(false);
 
     Status(program) = status::Ok;
-    if (!CheckPutCompatibility(program)) {
+    if (!CheckPutCompatibility(program, result.step)) {
         result.abandoned = true;
         op.SetBusy(false);
         return result;
     }
     op.SetStatus(kPuttingCaption, ColourGreen);
     if (program.link.UseModbus != 0) {
-        PutSetupModbus(program);
+        PutSetupModbus(program, result);
     } else {
         PutSetupAscii(program);
     }
     result.status = Status(program);
+    result.linkStatus = result.step.linkStatus;
     if (result.status != status::Ok) {
         op.SetStatus(PutFailureCaption(result.status), ColourRed);
+        const std::string partly = PartialWriteText(result);
+        if (!partly.empty()) op.Ask({partly, "Put Setup", Buttons::Ok, Answer::Ok, Icon::Exclamation});
     } else {
         op.SetStatus(kPutOkCaption, ColourGreen);
     }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "setup/TransferSteps.h"
+
 namespace wm {
 
 struct Program;
@@ -27,15 +29,22 @@ inline constexpr std::int16_t Request6 = 15;
 // itself could not talk to the meter, and nothing is to be written.
 // A mode code of F has no board group: it reads as an undetermined kind, so
 // the Put is abandoned with the matching message.
-[[nodiscard]] bool CheckPutCompatibility(Program& program);
+// The step records the request where the check stopped.
+[[nodiscard]] bool CheckPutCompatibility(Program& program, TransferStep& step);
+
+struct PutResult;
+// A Modbus Put writes the setup in this many blocks, each acknowledged.
+inline constexpr int kModbusPutBlocks = 6;
 
 // The writes themselves; the result is in TransferStatus. Both write nothing
 // when the check left a non-zero status. The Custom ASCII Put reads no
 // replies. The Modbus Put stops at the first request that fails (codes
 // 11-15; a reply that is not a write reply, an exception included, fails
 // too), and writes nothing to an image without characters 129-136 (14).
+// The Modbus Put counts the blocks the meter acknowledged in `result` and
+// records the request where it stopped.
 void PutSetupAscii(Program& program);
-void PutSetupModbus(Program& program);
+void PutSetupModbus(Program& program, PutResult& result);
 
 // A six-digit 24-bit two's complement field as two registers, limited to
 // +-99999 as the meter holds it: 000064 -> 00000064, FFFF9C -> FFFFFF9C.
@@ -57,6 +66,13 @@ struct PutResult {
     bool abandoned = false;  // the check stopped the Put (its message box was the only sign)
     bool endProgram = false; // the reread settings refuse this instrument
     std::int16_t status = 0; // TransferStatus after the Put
+    std::int16_t linkStatus = 0; // the transaction layer's status at the request that failed
+    TransferStep step;           // the request where the Put (or its check) stopped
+    int blocks = 0;              // acknowledged blocks a Put has: 6 in Modbus; 0 in Custom ASCII,
+                                 // whose writes get no replies
+    int blocksAcknowledged = 0;  // blocks the meter acknowledged, from the first on
+    bool failedBlockMayBeWritten = false; // the failed block got an answer that was neither
+                                          // silence nor a refusal: the meter may have stored it
 };
 
 // The whole menu command: status line, the 120-character extension, the
@@ -64,6 +80,17 @@ struct PutResult {
 [[nodiscard]] PutResult PutSetup(Program& program);
 
 [[nodiscard]] std::string PutFailureCaption(int status);
+
+// After a Modbus Put that stopped part way: which blocks reached the meter,
+// and that the setup should be put again. Empty when nothing was written.
+// PutSetup shows it in a message box besides the failure caption.
+[[nodiscard]] std::string PartialWriteText(const PutResult& result);
+
+// Where and why a Put failed, in words, naming the status and what reached
+// the meter: "Put failed at request 1 of 6 (registers 0001-000C): no reply
+// from the meter within 3000 ms (status 11); no block was acknowledged,
+// nothing was written". Empty after a Put that succeeded.
+[[nodiscard]] std::string DescribePutFailure(const PutResult& result);
 inline constexpr const char* kPuttingCaption = "Putting data to the Device.";
 inline constexpr const char* kPutOkCaption = "Putting data to the Device.   Data appeared to transfer OK.";
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "app/Program.h"
 #include "app/Tables.h"
+#include "comm/MeterCommands.h"
 
 namespace wm {
 
@@ -43,6 +45,12 @@ int LeadingDecimal(std::string_view s) {
     return v;
 }
 
+std::string RegisterRange(int start, int count) {
+    const std::string first = Hex(static_cast<std::uint32_t>(start), 4);
+    if (count <= 1) return "register " + first;
+    return "registers " + first + "-" + Hex(static_cast<std::uint32_t>(start + count - 1), 4);
+}
+
 std::size_t ModbusCheckLength(const LinkState& link) { return link.EthernetLink == 1 ? 0 : 4; }
 
 bool RefuseWhileBusy(Program& program) {
@@ -51,14 +59,55 @@ bool RefuseWhileBusy(Program& program) {
     return true;
 }
 
+void BeginStep(TransferStep& step, const Program& program, std::string request, std::string expected) {
+    step = TransferStep{};
+    step.request = std::move(request);
+    step.expected = std::move(expected);
+    step.modbus = program.link.UseModbus != 0;
+    step.echoingLine = program.link.PortType == 2 && program.link.EthernetLink == 0;
+}
+
+void NoteReply(TransferStep& step, const Program& program) {
+    const Exchange& x = program.x;
+    step.linkStatus = x.TransferStatus;
+    step.replyLength = (step.modbus ? x.ModbusReply : x.RxReply).size();
+    step.exception = step.modbus ? ModbusException(x.ModbusReply) : 0;
+}
+
+int ModbusException(std::string_view modbusReply) {
+    if (modbusReply.size() < 6 || HexDigitValue(modbusReply[2]) < 8) return 0;
+    return static_cast<int>(HexNumber(modbusReply.substr(4, 2)).value_or(0));
+}
+
+std::string DescribeStepCause(const TransferStep& step) {
+    if (!step.problem.empty()) return step.problem;
+    if (step.linkStatus != status::Ok) return DescribeLinkStatus(step.linkStatus, step.modbus);
+    if (step.exception != 0) return "the meter answered " + step.request + " with Modbus exception " + Hex(static_cast<std::uint32_t>(step.exception), 2);
+    if (step.replyLength == 0) {
+        LinkState link;
+        link.UseModbus = step.modbus ? 1 : 0;
+        link.PortType = step.echoingLine ? 2 : 1;
+        return "the reply to " + step.request + " was empty: " + EmptyReplyCause(link);
+    }
+    return "the reply to " + step.request + " was not " + step.expected;
+}
+
+std::string DescribeStepFailure(const std::string& operation, const TransferStep& step, int status) {
+    const std::string code = " (status " + std::to_string(status) + ")";
+    const bool linkFault = step.problem.empty() && step.linkStatus != status::Ok;
+    if (linkFault) return operation + " failed at " + step.request + ": " + DescribeStepCause(step) + code;
+    return operation + " failed: " + DescribeStepCause(step) + code;
+}
+
 void SendAscii(Program& program, const std::string& letters) {
     program.x.TxCommand = "*" + program.link.MeterAddress + letters;
     program.txn.SendCommand();
 }
 
-bool AskAscii(Program& program, const std::string& letters) {
+bool AskAscii(Program& program, const std::string& letters, TransferStep& step) {
     SendAscii(program, letters);
     program.txn.ReceiveReply();
+    NoteReply(step, program);
     return program.x.TransferStatus == status::Ok;
 }
 
@@ -68,16 +117,20 @@ std::optional<std::string> HexReply(const Program& program, std::size_t length) 
     return UpperCase(reply);
 }
 
-bool AskModbus(Program& program, const std::string& request, std::size_t expected, std::int16_t failCode) {
+bool AskModbus(Program& program, const std::string& request, std::size_t expected, std::int16_t failCode,
+               TransferStep& step) {
     program.x.ModbusRequest = request;
     program.txn.SendCommand();
     program.txn.ReceiveReply();
+    NoteReply(step, program);
     if (program.x.TransferStatus != status::Ok) return false;
     const std::string& reply = program.x.ModbusReply;
     const std::size_t data = expected - std::min(expected, ModbusCheckLength(program.link));
     // A Modbus ASCII reply is the received text itself; only hex digits may
-    // reach the setup image.
-    if (reply.size() != expected || !IsHexText(std::string_view(reply).substr(0, data))) {
+    // reach the setup image, and only from a reply to this very function.
+    const bool usable = reply.size() == expected && expected >= 4 && IsHexText(std::string_view(reply).substr(0, data)) &&
+                        UpperCase(reply.substr(2, 2)) == UpperCase(request.substr(0, 2));
+    if (!usable) {
         program.x.TransferStatus = failCode;
         return false;
     }
