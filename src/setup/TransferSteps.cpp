@@ -82,7 +82,7 @@ int ModbusException(std::string_view modbusReply) {
 std::string DescribeStepCause(const TransferStep& step) {
     if (!step.problem.empty()) return step.problem;
     if (step.linkStatus != status::Ok) return DescribeLinkStatus(step.linkStatus, step.modbus);
-    if (step.exception != 0) return "the meter answered " + step.request + " with Modbus exception " + Hex(static_cast<std::uint32_t>(step.exception), 2);
+    if (step.exception != 0) return "the meter answered with Modbus exception " + Hex(static_cast<std::uint32_t>(step.exception), 2);
     if (step.replyLength == 0) {
         LinkState link;
         link.UseModbus = step.modbus ? 1 : 0;
@@ -94,7 +94,9 @@ std::string DescribeStepCause(const TransferStep& step) {
 
 std::string DescribeStepFailure(const std::string& operation, const TransferStep& step, int status) {
     const std::string code = " (status " + std::to_string(status) + ")";
-    const bool linkFault = step.problem.empty() && step.linkStatus != status::Ok;
+    // A fault of the link or a refusal by the meter is told after the
+    // request's name; an unusable reply names the request itself.
+    const bool linkFault = step.problem.empty() && (step.linkStatus != status::Ok || step.exception != 0);
     if (linkFault) return operation + " failed at " + step.request + ": " + DescribeStepCause(step) + code;
     return operation + " failed: " + DescribeStepCause(step) + code;
 }
