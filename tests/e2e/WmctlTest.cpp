@@ -5,10 +5,12 @@
 namespace wm::e2e {
 namespace {
 
-// Settings.SSS for the simulated meter: 9600 baud, port type 1, revision 7.
-void WriteSettings(const std::filesystem::path& file, char protocol) {
+// Settings.SSS for the simulated meter: 9600 baud, port type 1 (2: a line
+// that echoes), revision 7.
+void WriteSettings(const std::filesystem::path& file, char protocol, char portType = '1') {
     std::string line1 = "0501000100100071";
     line1[4] = protocol;
+    line1[15] = portType;
     std::ofstream(file, std::ios::binary) << line1 << "0\r\n" << std::string(28, '0') << "1\r\n";
 }
 
@@ -143,6 +145,65 @@ TEST_F(Wmctl, modbusGetAndPutRoundTripAcrossRtuAndAscii) {
     WriteSettings(dir / "Settings.SSS", '1');
     ASSERT_EQ(Wm(sim, {"get", "-o", (dir / "again.WT").string()}).exitCode, 0);
     EXPECT_EQ(FirstLine(dir / "again.WT").substr(114, 6), "0003E8");
+}
+
+TEST_F(Wmctl, putOnALineThatShouldEchoAndDoesNotFailsAndTellsWhatMayBeWritten) {
+    SimProcess sim({"--baud", "9600", "--delay", "0"});
+    WriteSettings(dir / "Settings.SSS", '1');
+    ASSERT_EQ(Wm(sim, {"default", "-o", (dir / "default.WT").string()}).exitCode, 0);
+    for (char protocol : {'1', '2'}) {
+        SCOPED_TRACE(protocol);
+        WriteSettings(dir / "Settings.SSS", protocol, '2');
+        const RunResult r = Wm(sim, {"put", (dir / "default.WT").string()});
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_EQ(r.out, "Data transfer unsuccessful. Check connections and try again.     (11)\n");
+        EXPECT_NE(r.err.find("Put failed: the reply to request 1 of 6 (registers 0001-000C) was empty"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("port type 2"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("may now be partly written"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("terminate"), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(Wmctl, readingsAndCommandsWithoutAProperReplyFail) {
+    SimProcess sim({"--baud", "9600", "--delay", "0", "--truncate", "B2:3"});
+    const struct {
+        char protocol, portType;
+        std::vector<std::string> args;
+        const char* caption;
+    } rows[] = {
+        {'0', '1', {"read", "net"}, "Communications failure.  Try again. (the reply was empty: no carriage return"},
+        {'0', '2', {"read", "gross"}, "Communications failure.  Try again. (the reply was empty: the settings say"},
+        {'1', '2', {"read", "peak"}, "Communications failure.  Program may have to be re-started."},
+        {'1', '2', {"command", "peak-reset"}, "Communications error.  Try again."},
+        {'2', '2', {"command", "tare-reset"}, "Communications error.  Try again. (the reply was empty"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args[1] + " " + row.protocol + row.portType);
+        WriteSettings(dir / "Settings.SSS", row.protocol, row.portType);
+        const RunResult r = Wm(sim, row.args);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(row.caption), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(Wmctl, putReadsTheFileBeforeItOpensThePortAndAnEmptyPortIsRefused) {
+    WriteSettings(dir / "Settings.SSS", '1');
+    std::ofstream(dir / "junk.WT", std::ios::binary) << "not a setup\r\n";
+    const std::string missing = (dir / "no-such-device").string();
+    const RunResult put = RunProgram(
+        {Bin("wmctl"), "--settings", (dir / "Settings.SSS").string(), "--port", missing, "put", (dir / "junk.WT").string()},
+        dir);
+    EXPECT_EQ(put.exitCode, 2);
+    EXPECT_NE(put.err.find("junk.WT"), std::string::npos) << put.err;
+    EXPECT_EQ(put.err.find("no-such-device"), std::string::npos) << put.err;
+
+    const RunResult empty =
+        RunProgram({Bin("wmctl"), "--settings", (dir / "Settings.SSS").string(), "--port", "", "read", "gross"}, dir);
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_NE(empty.err.find("--port needs a device path"), std::string::npos) << empty.err;
 }
 
 } // namespace

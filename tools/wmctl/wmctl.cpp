@@ -59,6 +59,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
                 problem = a + " needs a value";
                 return std::nullopt;
             }
+            // An empty path would silently mean "no override" and reach
+            // whatever port the settings name.
+            if (args[i + 1].empty()) {
+                problem = a == "--port" ? "--port needs a device path" : "--settings needs a file name";
+                return std::nullopt;
+            }
             (a == "--settings" ? o.settings : o.port) = args[++i];
         } else if (a == "--trace") {
             o.trace = true;
@@ -133,7 +139,7 @@ int RunCommandOrRead(Console& c, const std::vector<std::string>& rest, bool read
     if (!OpenMeterLink(c)) return 2;
     const CommandOutcome out = RunMeterCommand(*c.program, *command);
     if (out.failed) {
-        std::fprintf(stderr, "%s (status %d: %s)\n", out.caption.c_str(), out.status, StatusMeaning(out.status).c_str());
+        std::fprintf(stderr, "wmctl: %s (%s)\n", out.caption.c_str(), out.cause.c_str());
         return Finish(c, 1);
     }
     if (reading) {
@@ -187,7 +193,7 @@ int RunGet(Console& c, const std::vector<std::string>& rest) {
     const GetResult result = GetSetup(*c.program);
     std::printf("%s\n", c.op.status.c_str());
     if (result.status != 0) {
-        std::fprintf(stderr, "wmctl: Get failed (status %d: %s)\n", result.status, StatusMeaning(result.status).c_str());
+        std::fprintf(stderr, "wmctl: %s\n", DescribeGetFailure(result).c_str());
         return Finish(c, 1);
     }
     if (result.endProgram || c.op.endRequested) {
@@ -211,6 +217,13 @@ int RunPut(Console& c, const std::vector<std::string>& rest) {
         if (box.buttons == Buttons::YesNo && box.title == "Error") return yes ? Answer::Yes : Answer::No;
         return box.defaultAnswer;
     };
+    // The file is read and checked before the port is opened: a bad file
+    // must not cost an exchange with the meter.
+    const SetupFileText text = ReadSetupFile(rest[1]);
+    if (!text.problem.empty()) {
+        std::fprintf(stderr, "wmctl: %s: %s\n", rest[1].c_str(), text.problem.c_str());
+        return 2;
+    }
     if (!OpenMeterLink(c)) return 2;
     if (!LoadSetupFile(*c.program, rest[1])) return Finish(c, 2);
     const PutResult result = PutSetup(*c.program);
@@ -220,7 +233,7 @@ int RunPut(Console& c, const std::vector<std::string>& rest) {
     }
     std::printf("%s\n", c.op.status.c_str());
     if (result.status != 0) {
-        std::fprintf(stderr, "wmctl: Put failed (status %d: %s)\n", result.status, StatusMeaning(result.status).c_str());
+        std::fprintf(stderr, "wmctl: %s\n", DescribePutFailure(result).c_str());
         return Finish(c, 1);
     }
     return Finish(c, 0);
