@@ -106,8 +106,8 @@ std::string ReplyProblem(const Program& program, const MeterCommand& command) {
     const std::string_view function = request.substr(0, 2);
     // A write answers with the function, start and count (05: coil and
     // value) of the request; a reading with function 04 and four data bytes.
-    const std::string expected = link.ModbusAddressHex + std::string(command.isReading ? std::string(function) + "04"
-                                                                                      : std::string(request.substr(0, 10)));
+    const std::string expected =
+        link.ModbusAddressHex + std::string(command.isReading ? std::string(function) + "04" : request.substr(0, 10));
     const std::size_t length = (command.isReading ? 14 : 12) + CheckLength(link);
     const int exception = text.size() >= 6 && HexValue(text[2]) >= 8 ? HexValue(text[4]) * 16 + HexValue(text[5]) : 0;
     if (exception > 0) return "the meter answered with Modbus exception " + std::string(text.substr(4, 2));
@@ -136,9 +136,9 @@ CommandOutcome RunMeterCommand(Program& program, const MeterCommand& command) {
     if (!awaits) return out;
     program.txn.ReceiveReply();
     out.status = x.TransferStatus;
-    out.cause = x.TransferStatus != 0
-                    ? DescribeLinkStatus(x.TransferStatus, modbus) + " (status " + std::to_string(x.TransferStatus) + ")"
-                    : ReplyProblem(program, command);
+    const std::string code = " (status " + std::to_string(x.TransferStatus) + ")";
+    out.cause = x.TransferStatus != 0 ? DescribeLinkStatus(x.TransferStatus, modbus) + code
+                                      : ReplyProblem(program, command);
     if (!out.cause.empty()) {
         out.failed = true;
         out.caption = std::string(command.failureText);

@@ -82,7 +82,8 @@ int ModbusException(std::string_view modbusReply) {
 std::string DescribeStepCause(const TransferStep& step) {
     if (!step.problem.empty()) return step.problem;
     if (step.linkStatus != status::Ok) return DescribeLinkStatus(step.linkStatus, step.modbus);
-    if (step.exception != 0) return "the meter answered with Modbus exception " + Hex(static_cast<std::uint32_t>(step.exception), 2);
+    if (step.exception != 0)
+        return "the meter answered with Modbus exception " + Hex(static_cast<std::uint32_t>(step.exception), 2);
     if (step.replyLength == 0) {
         LinkState link;
         link.UseModbus = step.modbus ? 1 : 0;
@@ -130,7 +131,8 @@ bool AskModbus(Program& program, const std::string& request, std::size_t expecte
     const std::size_t data = expected - std::min(expected, ModbusCheckLength(program.link));
     // A Modbus ASCII reply is the received text itself; only hex digits may
     // reach the setup image, and only from a reply to this very function.
-    const bool usable = reply.size() == expected && expected >= 4 && IsHexText(std::string_view(reply).substr(0, data)) &&
+    const bool usable = reply.size() == expected && expected >= 4 &&
+                        IsHexText(std::string_view(reply).substr(0, data)) &&
                         UpperCase(reply.substr(2, 2)) == UpperCase(request.substr(0, 2));
     if (!usable) {
         program.x.TransferStatus = failCode;
