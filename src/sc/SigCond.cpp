@@ -1,6 +1,7 @@
 #include "sc/SigCond.h"
 
 #include "app/Program.h"
+#include "setup/Fields.h"
 #include "setup/TransferSteps.h"
 
 namespace wm {
@@ -13,29 +14,6 @@ constexpr const char* kCorruptQuestion =
     "power down the meter and change the Signal Conditioner board ?  A 'No' response will cause default "
     "values "
     "to be applied to the board which can be changed in View Setup and Put to the Meter.";
-
-// The largest range index of each input mode; modes without a list are not limited.
-int LargestRange(int mode) {
-    switch (mode) {
-    case 2:
-    case 7:
-    case 8: return 4;
-    case 3: return 3;
-    case 6: return 2;
-    default: return -1;
-    }
-}
-
-void DeriveInputDP(DerivedSetup& d) {
-    switch (d.InputMode) {
-    case 2:
-    case 6: d.InputDP = 6 - d.InputRange; break;
-    case 3: d.InputDP = d.InputRange == 3 ? 4 : 5 - d.InputRange; break;
-    case 7:
-    case 8: d.InputDP = d.InputRange > 1 ? 3 : 4; break;
-    default: break;
-    }
-}
 
 bool AskToEnd(Program& program) {
     const Answer a = program.platform.op.Ask(
@@ -74,37 +52,20 @@ std::optional<std::string> ReadStoredRange(Program& program) {
 } // namespace
 
 SCCheck CheckSCAfterGet(Program& program) {
-    DerivedSetup& d = program.derived;
     SetupImage& image = program.setup;
-    SCCheck outcome = SCCheck::Ok;
-
-    d.ScTypeText = image.Mid(35, 2);
-    d.ScType = LeadingDecimal(d.ScTypeText);
-    d.InputMode = image.GetBits(7, 4, 55) - 4;
-    if (d.InputMode > 6) d.InputMode -= 1;
-
-    if (d.ScType == 1) {
-        if (d.InputMode != 2 && d.InputMode != 3 && d.InputMode != 6) d.InputMode = 2;
-    } else if (d.ScType == 3) {
-        if (d.InputMode != 7 && d.InputMode != 8) d.InputMode = 7;
-    } else if (AskToEnd(program)) {
+    program.derived = DeriveSetup(image, program.derived);
+    if (IsKnownScType(program.derived.ScType)) return SCCheck::Ok;
+    if (AskToEnd(program)) {
         if (program.platform.port.IsOpen()) program.platform.port.Close();
         program.platform.op.EndProgram();
         return SCCheck::EndProgram;
-    } else {
-        d.ScType = 1;
-        d.InputMode = 2;
-        image.Put(35, "01");
-        image.Put(55, "60");
-        outcome = SCCheck::Defaulted;
     }
-
-    d.InputRange = image.GetBits(3, 0, 55);
-    const int largest = LargestRange(d.InputMode);
-    if (largest >= 0 && d.InputRange > largest) d.InputRange = 0;
-    DeriveInputDP(d);
-    d.DisplayDP = image.GetBits(2, 0, 39);
-    return outcome;
+    // Go on with a DC board in its first range, which the operator can
+    // change on the setup pages and Put.
+    image.Put(35, "01");
+    StoreRangeByte(image, FindInputMode(2)->inputMode, 0);
+    program.derived = DeriveSetup(image, program.derived);
+    return SCCheck::Defaulted;
 }
 
 void MsgErr(Operator& op) {
@@ -125,25 +86,16 @@ const std::vector<std::string>& SCTypeIntroLines() {
 }
 
 std::vector<std::string> SCTypeVerdict(const std::string& r, bool& showOK) {
-    const char mode = r.empty() ? ' ' : r[0];
-    const int v = r.size() >= 2 && r[1] >= '0' && r[1] <= '9' ? r[1] - '0' : 0; // a letter counts as 0
-    int largest = -1;
-    switch (mode) {
-    case '6':
-    case 'C':
-    case 'D': largest = 4; break;
-    case '7': largest = 3; break;
-    case 'A': largest = 2; break;
-    default:
+    const StoredRangeVerdict verdict = JudgeStoredRange(r);
+    if (verdict.corrupt) {
         showOK = false;
         return {"The Signal Conditioner type identification is corrupt.",
                 "The Signal Conditioner can be restored to its proper type",
                 "by clicking on the appropriate selection of the drop-down menu. "};
     }
-    const bool loadCell = mode == 'C' || mode == 'D';
-    const std::string kind = loadCell ? "Load Cell" : "DC";
+    const std::string kind = verdict.loadCell ? "Load Cell" : "DC";
     showOK = true;
-    return {"Signal Conditioner type is " + kind + " and range is " + (v > largest ? "invalid." : "valid."),
+    return {"Signal Conditioner type is " + kind + " and range is " + (verdict.rangeValid ? "valid." : "invalid."),
             "If the Signal Conditioner type is correct and range is valid, take no action.",
             "Selecting one of the two above menu items will force the selected",
             "Signal Conditioner type and its valid default range."};

@@ -142,46 +142,6 @@ std::string Printable(std::string_view s) {
 } // namespace
 
 // ---------------------------------------------------------------------------
-// Input modes
-
-const InputModeDef* FindInputMode(int inputMode) {
-    const auto it = std::find_if(InputModes.begin(), InputModes.end(),
-                                 [inputMode](const InputModeDef& m) { return m.inputMode == inputMode; });
-    return it == InputModes.end() ? nullptr : &*it;
-}
-
-std::span<const InputModeDef> ModesForScType(int scType) {
-    const std::span<const InputModeDef> all(InputModes);
-    if (scType >= 0 && scType <= 2) return all.first(3);
-    if (scType == ScTypeLoadCell) return all.subspan(3);
-    return {};
-}
-
-int MaxRange(int inputMode) {
-    const InputModeDef* mode = FindInputMode(inputMode);
-    return mode == nullptr ? kNoRule : static_cast<int>(mode->ranges.size()) - 1;
-}
-
-int InputDPFor(int inputMode, int inputRange, int unchanged) {
-    switch (inputMode) {
-    case 2:
-    case 6: return 6 - inputRange;
-    case 3: return inputRange == 3 ? 4 : 5 - inputRange;
-    case 7:
-    case 8: return inputRange > 1 ? 3 : 4;
-    default: return unchanged;
-    }
-}
-
-std::string RangeByteText(int inputMode, int inputRange) {
-    return TwoHexDigits(EncodeInCode(inputMode) * 16 + (inputRange & 0xF));
-}
-
-void StoreRangeByte(SetupImage& image, int inputMode, int inputRange) {
-    image.Put(55, RangeByteText(inputMode, inputRange));
-}
-
-// ---------------------------------------------------------------------------
 // Scaling method
 
 ScalingMethod ScalingMethodOf(const SetupImage& image) {
@@ -270,13 +230,6 @@ int HelpTopicOf(const FieldDef& field, const DerivedSetup& derived) {
 
 // ---------------------------------------------------------------------------
 // Derived values
-
-int DecimalTypeCode(std::string_view text) {
-    if (text.size() != 2) return 0;
-    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    if (!digit(text[0]) || !digit(text[1])) return 0;
-    return (text[0] - '0') * 10 + (text[1] - '0');
-}
 
 DerivedSetup DeriveSetup(const SetupImage& image, const DerivedSetup& prior) {
     DerivedSetup d = prior;

@@ -9,6 +9,7 @@
 #include "app/Program.h"
 #include "app/Tables.h"
 #include "setup/GetSetup.h"
+#include "setup/InputModes.h"
 #include "setup/TransferSteps.h"
 
 namespace wm {
@@ -19,19 +20,7 @@ std::int16_t& Status(Program& program) { return program.x.TransferStatus; }
 
 // --- the compatibility check ------------------------------------------------
 
-enum class SCKind { Undetermined, DC, LoadCell };
-
-// Only a DC board in a DC mode (group 3) and a load-cell board in a load-cell
-// mode (group 5) are kinds the Put can vouch for.
-SCKind KindOf(std::string_view typeText, int modeCode) {
-    if (modeCode < 0 || modeCode >= static_cast<int>(SCTypeByCode.size())) return SCKind::Undetermined;
-    const int group = SCTypeByCode[static_cast<std::size_t>(modeCode)];
-    if (typeText == "01" && group == 3) return SCKind::DC;
-    if (typeText == "03" && group == 5) return SCKind::LoadCell;
-    return SCKind::Undetermined;
-}
-
-std::string KindName(SCKind kind) { return std::string(SCTypeNames[kind == SCKind::DC ? 2 : 4]); }
+std::string KindName(BoardKind kind) { return std::string(SCTypeNames[kind == BoardKind::DC ? 2 : 4]); }
 
 struct MeterBoard {
     std::string type;  // ScTypeText
@@ -85,7 +74,7 @@ bool Abandon(Program& program, const char* text) {
     return false;
 }
 
-std::string MismatchText(SCKind meter, SCKind data) {
+std::string MismatchText(BoardKind meter, BoardKind data) {
     const std::string cr(1, CarriageReturn);
     return "The Meter Signal Conditioner Type is '" + KindName(meter) + "'" + cr +
            "The Signal Conditioner Type data to be PUT is '" + KindName(data) + "'" + cr +
@@ -254,13 +243,13 @@ bool CheckPutCompatibility(Program& program, TransferStep& step) {
     if (!read) return true; // the status tells the Put that nothing is to be written
     program.derived.ScTypeText = board.type;
 
-    const SCKind meter = KindOf(board.type, board.mode);
-    if (meter == SCKind::Undetermined)
+    const BoardKind meter = BoardKindOf(board.type, board.mode);
+    if (meter == BoardKind::Undetermined)
         return Abandon(program, "Meter type could not be determined, DPM PUT will be aborted.");
 
     const std::string range = program.setup.Mid(55, 2);
-    const SCKind data = KindOf(program.setup.Mid(35, 2), range.empty() ? -1 : HexDigitValue(range[0]));
-    if (data == SCKind::Undetermined)
+    const BoardKind data = BoardKindOf(program.setup.Mid(35, 2), range.empty() ? -1 : HexDigitValue(range[0]));
+    if (data == BoardKind::Undetermined)
         return Abandon(program,
                        "Data to be PUT contains incompatible Signal Conditioner Type and Range, DPM PUT "
                        "will be aborted.");

@@ -36,15 +36,6 @@ std::string UpperCase(std::string s) {
     return s;
 }
 
-int LeadingDecimal(std::string_view s) {
-    int v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') break;
-        v = v * 10 + (c - '0');
-    }
-    return v;
-}
-
 std::string RegisterRange(int start, int count) {
     const std::string first = Hex(static_cast<std::uint32_t>(start), 4);
     if (count <= 1) return "register " + first;

@@ -21,10 +21,6 @@ struct TransferStep;
 // value as exactly `digits` upper-case hex digits (higher digits dropped).
 [[nodiscard]] std::string Hex(std::uint32_t value, int digits);
 [[nodiscard]] std::string UpperCase(std::string s);
-// The number formed by the leading decimal digits (0 when there are none),
-// the way the meter's two-digit codes have always been read: "03" is 3,
-// "1F" is 1, "F1" is 0.
-[[nodiscard]] int LeadingDecimal(std::string_view s);
 
 // "registers 0011-002C" for count registers from start; "register 0045" for one.
 [[nodiscard]] std::string RegisterRange(int start, int count);
