@@ -1,7 +1,6 @@
 #include "app/Connection.h"
 
 #include <cmath>
-#include <fstream>
 #include <system_error>
 
 #include "app/Tables.h"
@@ -29,13 +28,15 @@ int Number(const std::string& digits) {
 }
 
 // One field of a line as the settings file is read: leading blanks skipped,
-// the field ends at a comma or the line end.
-std::string FirstField(std::string line) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::size_t start = line.find_first_not_of(' ');
-    if (start == std::string::npos) return {};
-    line = line.substr(start);
-    return line.substr(0, line.find(','));
+// the field ends at a comma or the line end; trailing blanks and CRs are not
+// part of it.
+std::string FirstField(std::string_view line) {
+    const std::size_t start = line.find_first_not_of(' ');
+    if (start == std::string_view::npos) return {};
+    line.remove_prefix(start);
+    line = line.substr(0, line.find(','));
+    const std::size_t last = line.find_last_not_of(" \t\r");
+    return std::string(line.substr(0, last == std::string_view::npos ? 0 : last + 1));
 }
 
 std::string TwoHex(int v) {
@@ -53,24 +54,35 @@ int BaudOf(const LinkState& link) { return std::stoi(std::string(BaudRates[stati
 
 } // namespace
 
-SettingsText ReadSettingsFile(const std::filesystem::path& file) {
+SettingsText ParseSettingsText(std::string_view bytes) {
     SettingsText s;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        s.problem = "the file cannot be opened (it is missing or not readable)";
-        return s;
-    }
-    std::string line;
-    if (!std::getline(in, line)) {
+    if (bytes.empty()) {
         s.problem = "the file is empty";
         return s;
     }
-    s.line1 = FirstField(line);
-    if (!std::getline(in, line)) {
+    const std::size_t end1 = bytes.find('\n');
+    s.line1 = FirstField(bytes.substr(0, end1));
+    // A line 2 is there when anything follows line 1's LF, if only its own LF.
+    if (end1 == std::string_view::npos || end1 + 1 == bytes.size()) {
         s.problem = "the second line is missing";
         return s;
     }
-    s.line2 = FirstField(line);
+    const std::string_view rest = bytes.substr(end1 + 1);
+    s.line2 = FirstField(rest.substr(0, rest.find('\n')));
+    return s;
+}
+
+SettingsText ReadSettingsFile(const std::filesystem::path& file) {
+    const FileBytes read = ReadFileBounded(file, SettingsFileMaxBytes);
+    SettingsText s;
+    if (!read.problem.empty()) {
+        s.problem = read.problem;
+    } else if (!read.whole) {
+        s.problem = "the file is longer than " + std::to_string(SettingsFileMaxBytes) +
+                    " bytes; a settings file is two short lines";
+    } else {
+        s = ParseSettingsText(read.bytes);
+    }
     return s;
 }
 
@@ -127,9 +139,16 @@ std::string DeriveLinkState(const std::string& line1In, const std::string& line2
     if (!IsDigit(line1[11])) return "character 12 (setup flag) is not a digit";
     link.SetupFlag = line1[11] - '0';
 
-    int v = static_cast<unsigned char>(line1[7]) - 48;
-    if (v > 10) v -= 7;
-    if (v < 0 || v > 31) return "character 8 (meter address) is not 0-9 or A-V";
+    // Addresses 0-31 are written 0-9 then A-V, upper case only.
+    const char address = line1[7];
+    int v = 0;
+    if (IsDigit(address)) {
+        v = address - '0';
+    } else if (address >= 'A' && address <= 'V') {
+        v = address - 'A' + 10;
+    } else {
+        return "character 8 (meter address) is not 0-9 or A-V";
+    }
     if (v < 10) {
         link.MeterAddress = link.AddressDisplay = std::string(1, static_cast<char>('0' + v));
     } else if (v < 16) {

@@ -2,8 +2,10 @@
 // Settings.SSS and the link it describes. The file is created outside the
 // program; the program reads it, derives the link state, opens the serial
 // port, and writes it back (after a Put of new serial settings, at exit).
+#include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "app/LinkState.h"
 #include "platform/Operator.h"
@@ -18,6 +20,16 @@ struct SettingsText {
     std::string line1, line2;
     std::string problem; // empty when both lines were read
 };
+// Settings.SSS is two lines of about 20 and 30 characters; a longer file is
+// not a settings file and is refused before it is read.
+inline constexpr std::size_t SettingsFileMaxBytes = 4096;
+// The lines of a settings file's bytes. Lines end at LF; each line's first
+// field is taken: leading blanks skipped, up to a comma or the line end, with
+// trailing blanks and CRs removed (the lines end in CR LF, and older files
+// carry trailing blanks).
+[[nodiscard]] SettingsText ParseSettingsText(std::string_view bytes);
+// Reads at most SettingsFileMaxBytes of a regular file and parses them. A
+// missing file, a folder, a device or a longer file gives the problem.
 [[nodiscard]] SettingsText ReadSettingsFile(const std::filesystem::path& file);
 // Writes both lines, each ended by CR LF, through a temporary file renamed
 // over the old one. Returns an empty string or the problem.

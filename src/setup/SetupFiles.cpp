@@ -1,6 +1,5 @@
 #include "setup/SetupFiles.h"
 
-#include <fstream>
 #include <system_error>
 
 #include "app/Program.h"
@@ -13,10 +12,6 @@ namespace wm {
 
 namespace {
 
-// Longer than any image the program has ever held (176 at start-up); a
-// longer first line is not read to its end.
-constexpr std::size_t kLongestLine = 4096;
-
 std::string FileProblem(const std::filesystem::path& file, const std::string& problem) {
     return "Setup file " + file.string() + ": " + problem + ".";
 }
@@ -25,13 +20,15 @@ void Tell(Program& program, const std::string& text, const char* title) {
     program.platform.op.Ask({text, title, Buttons::Ok, Answer::Ok, Icon::Exclamation});
 }
 
-// The first field of a line as setup files have always been read.
-std::string FirstField(std::string line) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+// The first field of a line as setup files have always been read, without
+// the trailing blanks and CRs that older files carry.
+std::string FirstField(std::string_view line) {
     const std::size_t start = line.find_first_not_of(' ');
-    if (start == std::string::npos) return {};
-    line.erase(0, start);
-    return line.substr(0, line.find(','));
+    if (start == std::string_view::npos) return {};
+    line.remove_prefix(start);
+    line = line.substr(0, line.find(','));
+    const std::size_t last = line.find_last_not_of(" \t\r");
+    return std::string(line.substr(0, last == std::string_view::npos ? 0 : last + 1));
 }
 
 std::string CheckImage(const std::string& image) {
@@ -60,22 +57,14 @@ void DefaultSetup(Program& program) {
     program.platform.op.SetStatus("Default Setup data loaded into the 3-Page Form.", ColourWhite);
 }
 
-SetupFileText ReadSetupFile(const std::filesystem::path& file) {
+SetupFileText ParseSetupFileText(std::string_view bytes) {
     SetupFileText out;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        out.problem = "the file cannot be opened (it is missing or not readable)";
-        return out;
-    }
-    std::string line;
-    char c = 0;
-    while (line.size() <= kLongestLine && in.get(c) && c != '\n')
-        line.push_back(c);
-    if (line.empty() && !in) {
+    if (bytes.empty()) {
         out.problem = "the file is empty";
         return out;
     }
-    if (line.size() > kLongestLine) {
+    const std::string_view line = bytes.substr(0, bytes.find('\n'));
+    if (line.size() > SetupFileLongestLine) {
         out.problem = "the first line is longer than any setup";
         return out;
     }
@@ -83,6 +72,14 @@ SetupFileText ReadSetupFile(const std::filesystem::path& file) {
     out.problem = CheckImage(out.image);
     if (!out.problem.empty()) out.image.clear();
     return out;
+}
+
+SetupFileText ReadSetupFile(const std::filesystem::path& file) {
+    // What ParseSetupFileText needs to tell any first line: the whole line
+    // with its LF, or one character too many.
+    const FileBytes read = ReadFileBounded(file, SetupFileLongestLine + 1);
+    if (!read.problem.empty()) return {{}, read.problem};
+    return ParseSetupFileText(read.bytes);
 }
 
 bool LoadSetupFile(Program& program, const std::filesystem::path& file) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -42,6 +43,43 @@ TEST(LinkDerivation, addressCharacterGivesAddressAndDisplay) {
         ASSERT_EQ(DeriveLinkState(line1, kSerialLine2, link), "") << r.c;
         EXPECT_EQ(link.MeterAddress, r.address) << r.c;
         EXPECT_EQ(link.AddressDisplay, r.display) << r.c;
+    }
+}
+
+TEST(LinkDerivation, onlyDigitsAndUpperCaseAToVAreMeterAddresses) {
+    // ":" to "@" lie between "9" and "A" and once stood for other addresses.
+    for (const char c : {':', ';', '<', '=', '>', '?', '@', 'W', 'Z', 'a', 'v', ' ', '/'}) {
+        std::string line1 = "05010000000100010";
+        line1[7] = c;
+        LinkState link;
+        EXPECT_EQ(DeriveLinkState(line1, kSerialLine2, link), "character 8 (meter address) is not 0-9 or A-V") << c;
+        EXPECT_FALSE(link.SettingsUsable) << c;
+    }
+}
+
+TEST(SettingsText, linesAreCutAtLineFeedsAndLoseTrailingBlanksAndCarriageReturns) {
+    struct Row {
+        std::string bytes;
+        const char* line1;
+        const char* line2;
+        const char* problem;
+    };
+    const Row rows[] = {
+        {"", "", "", "the file is empty"},
+        {"05010000000100010", "05010000000100010", "", "the second line is missing"},
+        {"05010000000100010\r\n", "05010000000100010", "", "the second line is missing"},
+        {"05010000000100010\r\n\r\n", "05010000000100010", "", ""},
+        {"05010000000100010\r\nL2\r\n", "05010000000100010", "L2", ""},
+        {"05010000000100010\nL2", "05010000000100010", "L2", ""},
+        {"  05010000000100010   \r\r\nL2 \t\r\nthird\r\n", "05010000000100010", "L2", ""},
+        {"05010000000100010 ,old comment\r\nL2,x\r\n", "05010000000100010", "L2", ""},
+        {"   \r\n\r\n", "", "", ""},
+    };
+    for (const Row& r : rows) {
+        const SettingsText text = ParseSettingsText(r.bytes);
+        EXPECT_EQ(text.line1, r.line1) << r.bytes;
+        EXPECT_EQ(text.line2, r.line2) << r.bytes;
+        EXPECT_EQ(text.problem, r.problem) << r.bytes;
     }
 }
 
@@ -183,7 +221,50 @@ TEST_F(SettingsFile, exitRewriteSetsTheEndFlagAndKeepsLineOne) {
     program->StartUp();
     ASSERT_TRUE(program->conn.RewriteSettingsAtExit());
     EXPECT_EQ(Read(), "05010000000100010\r\n00000000000000000000000000001\r\n");
-    EXPECT_FALSE(std::filesystem::exists(dir / "Settings.SSS.tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1); // no temporary left
+}
+
+TEST_F(SettingsFile, trailingBlanksAndDoubledCarriageReturnsAreNotBlamedOnTheBoardCode) {
+    Write("05011000000100015   \r\r\n" + kSerialLine2 + "  \r\r\n");
+    program->StartUp();
+    EXPECT_TRUE(op.boxes.empty()) << op.boxes[0].text;
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(program->link.BoardCode, 5);
+    ASSERT_TRUE(program->conn.RewriteSettingsAtExit());
+    EXPECT_EQ(Read(), "05011000000100015\r\n" + kSerialLine2 + "\r\n"); // written as the format is
+}
+
+TEST_F(SettingsFile, aFolderAFifoOrAnOverlongFileIsNamedForWhatItIs) {
+    struct Row {
+        const char* what;
+        const char* problem;
+    };
+    const Row rows[] = {
+        {"folder", "it is a folder, not a file"},
+        {"fifo", "it is not a regular file (a device, a pipe or a socket)"},
+        {"long", "the file is longer than 4096 bytes; a settings file is two short lines"},
+    };
+    for (const Row& r : rows) {
+        const std::filesystem::path file = dir / "Settings.SSS";
+        std::filesystem::remove_all(file);
+        const std::string what = r.what;
+        if (what == "folder") std::filesystem::create_directories(file);
+        if (what == "fifo") {
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); // opening it would wait
+        }
+        if (what == "long") Write("0501100000010001" + std::string(1 << 20, '0') + "\r\n" + kSerialLine2 + "\r\n");
+        EXPECT_EQ(ReadSettingsFile(file).problem, r.problem);
+
+        op.boxes.clear();
+        program->conn.OpenConnection();
+        ASSERT_EQ(op.boxes.size(), 1U) << r.what;
+        EXPECT_EQ(op.boxes[0].text, "Settings file " + file.string() + ": " + r.problem +
+                                        ".\rThe program goes on without a meter link.");
+        EXPECT_FALSE(program->conn.RewriteSettingsAtExit()) << r.what;
+    }
+    // At the bound itself the file is still read.
+    Write("05011000000100010\r\n" + kSerialLine2 + "\r\n" + std::string(4096 - 50, ' '));
+    EXPECT_EQ(ReadSettingsFile(dir / "Settings.SSS").problem, "");
 }
 
 TEST_F(SettingsFile, closePortDrainsWaitsAndCloses) {

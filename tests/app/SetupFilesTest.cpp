@@ -32,7 +32,7 @@ TEST(SetupFiles, defaultSetupFollowedBySaveAsWritesTheDefaultTextAndLineZero) {
     EXPECT_EQ(rig.op.dialogs[0].kind, FileDialog::SaveAs);
     EXPECT_EQ(rig.op.dialogs[0].title, "Save Setup File As");
     EXPECT_EQ(rig.op.dialogs[0].filter, "Setup files (*.WT)|*.WT");
-    EXPECT_FALSE(std::filesystem::exists(file.string() + ".tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(rig.folder.path()), {}), 2); // and Settings.SSS
 }
 
 TEST(SetupFiles, openThenSaveRoundTripsTheImageAndReplacesTheFileWhole) {
@@ -119,6 +119,44 @@ TEST(SetupFiles, aFileThatIsNotASetupIsRefusedAndTheSetupKept) {
         EXPECT_NE(rig.op.boxes[0].text.find(file.string()), std::string::npos) << r.name;
         EXPECT_NE(rig.op.boxes[0].text.find(r.problem), std::string::npos) << rig.op.boxes[0].text;
     }
+}
+
+TEST(SetupFiles, trailingBlanksAndDoubledCarriageReturnsEndTheImage) {
+    for (const char* ending : {"   \r\n", "\r\r\n", " \t \r\r\n0\r\n", "  ,comment\r\n"}) {
+        const SetupFileText text = ParseSetupFileText(Hex136() + ending);
+        EXPECT_EQ(text.problem, "") << ending;
+        EXPECT_EQ(text.image, Hex136()) << ending;
+    }
+}
+
+TEST(SetupFiles, onlyTheFirstLineIsReadAndItsLengthIsBounded) {
+    TransferRig rig(Line1(0));
+    const auto file = rig.folder.path() / "tail.WT";
+    // A long tail after the setup is never read.
+    WriteWhole(file, Hex136() + "\r\n0\r\n" + std::string(8 << 20, 'x'));
+    EXPECT_EQ(ReadSetupFile(file).image, Hex136());
+    // The longest first line there can be, and one more character.
+    const std::string longest(SetupFileLongestLine, 'A');
+    EXPECT_EQ(ParseSetupFileText(longest + "\n").problem, ""); // a CR before the LF counts
+    EXPECT_EQ(ParseSetupFileText(longest + "A").problem, "the first line is longer than any setup");
+    WriteWhole(file, longest + "\n");
+    EXPECT_EQ(ReadSetupFile(file).problem, "");
+    WriteWhole(file, longest + "A\n");
+    EXPECT_EQ(ReadSetupFile(file).problem, "the first line is longer than any setup");
+    WriteWhole(file, std::string(8 << 20, 'A'));
+    EXPECT_EQ(ReadSetupFile(file).problem, "the first line is longer than any setup");
+}
+
+TEST(SetupFiles, aFolderIsNotTakenForAnEmptyFile) {
+    TransferRig rig(Line1(0));
+    DefaultData(rig.program);
+    const auto folder = rig.folder.path() / "setups.WT";
+    std::filesystem::create_directories(folder);
+    EXPECT_FALSE(LoadSetupFile(rig.program, folder));
+    ASSERT_EQ(rig.op.boxes.size(), 1U);
+    EXPECT_EQ(rig.op.boxes[0].text, folder.string() + " is not a setup file: it is a folder, not a file." +
+                                        CarriageReturn + "The setup in memory is kept.");
+    EXPECT_EQ(rig.program.setup.text, DefaultSetupText);
 }
 
 TEST(SetupFiles, aMissingFileIsToldAndCancelLoadsNothing) {

@@ -1,6 +1,7 @@
 #include "ui/help/core/HelpFiles.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "help/HelpTestFolder.h"
 #include "ui/help/core/HelpBuild.h"
@@ -115,6 +116,34 @@ TEST_F(HelpLoad, missingTextFileIsNamedInTheNotice) {
     const HelpTopicText result = LoadHelpTopic(folder.Path(), 1301);
     EXPECT_EQ(result.Status, HelpStatus::FileMissing);
     EXPECT_NE(result.Text.find("Help13.S10"), std::string::npos);
+}
+
+TEST_F(HelpLoad, aFolderOrFifoInAHelpFilesPlaceIsRefusedWithoutWaiting) {
+    struct Row {
+        const char* name;
+        bool fifo;
+        const char* says;
+    };
+    for (const Row row : {Row{"Help13.R10", false, "Help13.R10 beside the program is a folder, not a file"},
+                          Row{"Help13.S10", false, "Help13.S10 beside the program is a folder, not a file"},
+                          Row{"Help13.R10", true, "Help13.R10 beside the program is not a regular file"},
+                          Row{"Help13.S10", true, "Help13.S10 beside the program is not a regular file"}}) {
+        SCOPED_TRACE(std::string(row.name) + (row.fifo ? " fifo" : " folder"));
+        SetUp();
+        const auto place = folder.Path() / row.name;
+        std::filesystem::remove(place);
+        if (row.fifo) {
+            ASSERT_EQ(::mkfifo(place.c_str(), 0600), 0); // opening it would wait for a writer
+        } else {
+            std::filesystem::create_directories(place);
+        }
+        HelpSession session;
+        const HelpTopicText result = session.Load(folder.Path(), 1301);
+        EXPECT_EQ(result.Status, HelpStatus::FileMissing);
+        EXPECT_NE(result.Text.find(row.says), std::string::npos) << result.Text;
+        EXPECT_FALSE(session.IsOpen());
+        std::filesystem::remove_all(place);
+    }
 }
 
 TEST_F(HelpLoad, indexCutInsideTheLastRecordIsBeyondTheIndex) {

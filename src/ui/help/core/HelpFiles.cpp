@@ -1,6 +1,7 @@
 #include "ui/help/core/HelpFiles.h"
 
 #include <array>
+#include <system_error>
 
 namespace wm {
 
@@ -16,6 +17,21 @@ std::streamoff StreamSize(std::ifstream& file) {
     const std::streamoff size = file.tellg();
     file.seekg(0, std::ios::beg);
     return size;
+}
+
+// Why a help file cannot be opened for reading, or an empty string. A folder,
+// a device or a fifo in a help file's place is never opened: opening a fifo
+// waits for a writer that may never come.
+std::string Unusable(const std::filesystem::path& file, const std::string& name) {
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::status(file, ec);
+    if (ec || st.type() == std::filesystem::file_type::not_found)
+        return "The help file " + name + " was not found beside the program";
+    if (st.type() == std::filesystem::file_type::directory)
+        return "The help file " + name + " beside the program is a folder, not a file";
+    if (st.type() != std::filesystem::file_type::regular)
+        return "The help file " + name + " beside the program is not a regular file";
+    return {};
 }
 
 std::uint32_t Little32(const std::array<unsigned char, HelpRecordSize>& r) {
@@ -50,6 +66,9 @@ HelpTopicText HelpSession::Load(const std::filesystem::path& folder, int topic) 
         return Fail(HelpStatus::NoSuchTopic, "There is no help topic for this item" + TopicTag(topic));
 
     const HelpFilePair names = HelpFileNames(topic);
+    for (const std::string& name : {names.Index, names.Text})
+        if (const std::string why = Unusable(folder / name, name); !why.empty())
+            return Fail(HelpStatus::FileMissing, why + TopicTag(topic));
     index_.open(folder / names.Index, std::ios::binary);
     if (!index_.is_open())
         return Fail(HelpStatus::FileMissing,

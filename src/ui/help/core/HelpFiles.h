@@ -14,7 +14,10 @@
 //
 // Help files are data delivered with the program and can be missing, short or
 // damaged; nothing here may stop the program because of them. A load that
-// finds no text returns a short notice to show in its place.
+// finds no text returns a short notice to show in its place. A load reads at
+// most one 6-byte record of the index and one topic of at most
+// HelpTextMaxLength bytes of the text, whatever the files' sizes; a folder, a
+// device or a fifo in a help file's place is refused without being opened.
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -50,7 +53,7 @@ struct HelpFilePair {
 enum class HelpStatus {
     Ok,
     NoSuchTopic, // outside 1..9999 or record 00: no record can hold it
-    FileMissing, // a file of the pair cannot be opened
+    FileMissing, // a file of the pair is missing, not readable or not a regular file
     BeyondIndex, // the index file has no record for the topic
     EmptyRecord, // the record is zero: the topic has no text
     OutsideText, // position or length lies outside the text file
