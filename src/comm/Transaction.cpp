@@ -29,7 +29,7 @@ constexpr std::int32_t SettleMs = 200;
 //   with room for the pauses inside it, and the base covers the meter's
 //   think time on an echoing line. At 300 baud (37 ms a character) that is
 //   13.1 s, so with the 300 ms pause and the 3000 ms first-character wait an
-//   exchange on a noisy line ends within 17 s; at 9600 baud and faster the
+//   exchange on a noisy line ends within 17 s; from 1200 baud up the
 //   character limit ends it sooner.
 constexpr std::size_t ReceiveLimitChars = 512;
 constexpr std::uint32_t ReceiveBaseMs = 2000;
