@@ -237,6 +237,11 @@ void Connection::OpenConnection() {
 }
 
 void Connection::ClosePort() {
+    // A device that went away takes nothing more: no drain, no pause.
+    if (port_.Gone()) {
+        port_.Close();
+        return;
+    }
     port_.SetHandshaking(0);
     // Let what is still going out leave the port; a line that never drains
     // must not hold the program, so give it at most five seconds.

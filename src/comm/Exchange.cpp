@@ -13,7 +13,7 @@ struct Meaning {
 
 // Codes 1..9 are what the meter's exception reply said under Modbus; Get and
 // Put also use small numbers for their own steps, so the text names both.
-constexpr std::array<Meaning, 16> Meanings = {{
+constexpr std::array<Meaning, 18> Meanings = {{
     {0, "no fault found"},
     {1, "Modbus exception 01, illegal function (or a transfer step's code 1)"},
     {2, "Modbus exception 02, illegal data address (or a transfer step's code 2)"},
@@ -31,6 +31,10 @@ constexpr std::array<Meaning, 16> Meanings = {{
     {status::BadLrc, "the reply's LRC is wrong"},
     {status::ReadFailure,
      "wrong transaction identifier in the reply, or the reply could not be read or decoded"},
+    {status::EndlessReply,
+     "the line did not go quiet: characters kept coming past the longest reply the meter sends "
+     "(line noise, or the meter is in continuous output)"},
+    {status::DeviceGone, "the serial device went away (unplugged, or the other end closed)"},
 }};
 } // namespace
 

@@ -27,6 +27,8 @@ inline constexpr std::int16_t NoLineFeed = 25;     // Modbus ASCII
 inline constexpr std::int16_t BadLrc = 26;         // Modbus ASCII
 inline constexpr std::int16_t ReadFailure = 27;    // serial: port or decode failure; TCP: wrong transaction id
 inline constexpr std::int16_t WrongTransaction = 27;
+inline constexpr std::int16_t EndlessReply = 28;   // serial: the line never went quiet (noise, continuous output)
+inline constexpr std::int16_t DeviceGone = 29;     // serial: the device went away during the exchange
 } // namespace status
 
 // One line naming a status code, for logs and wmctl.

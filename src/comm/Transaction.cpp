@@ -17,6 +17,26 @@ constexpr std::uint32_t FirstCharacterMs = 3000;
 // Lets the rest of a reply that has started arrive before the quiet-gap
 // watch begins.
 constexpr std::int32_t SettleMs = 200;
+// Reception always ends. The longest reply the meter sends is a Modbus ASCII
+// frame of 123 characters (about 4.5 s at 300 baud); on a line that echoes,
+// the request comes back first, so up to twice that arrives. Text that keeps
+// coming past these bounds is line noise or the meter's continuous output,
+// never a reply, and the exchange ends with EndlessReply:
+// - at most ReceiveLimitChars characters are kept: more than twice an
+//   echoed longest reply, and little memory however long the noise lasts;
+// - at most ReceiveBaseMs plus ReceiveLimitCharTimes character times from
+//   the first character: 300 character times cover an echoed longest reply
+//   with room for the pauses inside it, and the base covers the meter's
+//   think time on an echoing line. At 300 baud (37 ms a character) that is
+//   13.1 s, so with the 300 ms pause and the 3000 ms first-character wait an
+//   exchange on a noisy line ends within 17 s; from 1200 baud up the
+//   character limit ends it sooner.
+constexpr std::size_t ReceiveLimitChars = 512;
+constexpr std::uint32_t ReceiveBaseMs = 2000;
+constexpr std::uint32_t ReceiveLimitCharTimes = 300;
+// The character time of the slowest line the meter speaks (300 baud); a
+// larger value in the link state is a mistake and must not stretch the bound.
+constexpr std::int32_t SlowestCharTimeMs = 37;
 // A remaining time beyond this means the tick counter went backwards (a
 // counter restarted under us); the wait then starts over with this much.
 constexpr std::int64_t ImplausibleRemainingMs = 50'000;
@@ -76,7 +96,10 @@ void Transaction::SendCommand() {
         return;
     }
     const WaitScope busy(waiting_);
-    DelayMs(PauseBeforeSendMs);
+    if (!PauseUnlessGone(PauseBeforeSendMs)) {
+        x_.TransferStatus = status::DeviceGone;
+        return;
+    }
     FrameRequest();
     if (link_.EthernetLink == 1) {
         x_.NodeRxBuffer.clear();
@@ -93,6 +116,21 @@ void Transaction::SendCommand() {
     if (!stale.empty()) Trace("discard", stale);
     Trace("tx", x_.TxCommand);
     port_.Output(x_.TxCommand);
+    if (port_.Gone()) x_.TransferStatus = status::DeviceGone;
+}
+
+bool Transaction::PauseUnlessGone(std::int32_t ms) {
+    const bool serial = link_.EthernetLink != 1;
+    if (serial && port_.Gone()) return false;
+    if (ms <= 0) return true;
+    const std::uint32_t start = clock_.TickMs();
+    const auto total = static_cast<std::uint32_t>(ms);
+    for (;;) {
+        const std::uint32_t elapsed = clock_.TickMs() - start;
+        if (elapsed >= total) return true;
+        pump_.WaitFor(total - elapsed);
+        if (serial && port_.Gone()) return false;
+    }
 }
 
 void Transaction::ReceiveReply() {
@@ -115,54 +153,86 @@ void Transaction::ReceiveReply() {
     }
 }
 
-bool Transaction::WaitFirstCharacter() {
+Transaction::Arrival Transaction::WaitFirstCharacter() {
     std::uint32_t deadline = clock_.TickMs() + FirstCharacterMs;
     for (;;) {
-        if (port_.InBufferCount() > 0) return true;
+        if (port_.Gone()) return Arrival::Gone;
+        if (port_.InBufferCount() > 0) return Arrival::Arrived;
         const std::uint32_t now = clock_.TickMs();
         std::int64_t remaining = Until(deadline, now);
         if (remaining > ImplausibleRemainingMs) {
             deadline = now + RestartWaitMs;
             remaining = RestartWaitMs;
         }
-        if (remaining <= 0) return false;
+        if (remaining <= 0) return Arrival::Silent;
         pump_.WaitFor(WaitMs(remaining));
     }
 }
 
 // The meter sends a reply without pauses, so the reply is complete once the
-// line has been quiet for ten character times plus a margin.
-std::string Transaction::CollectUntilQuiet() {
-    const auto gap = static_cast<std::uint32_t>(10 * std::max(link_.CharTimeMs, 0) + 50);
-    std::string collected;
+// line has been quiet for ten character times plus a margin. The time and
+// size limits above end a reception that never goes quiet.
+Transaction::Arrival Transaction::CollectUntilQuiet(std::string& collected) {
+    const std::int32_t charMs = std::clamp(link_.CharTimeMs, 0, SlowestCharTimeMs);
+    const auto gap = static_cast<std::uint32_t>(10 * charMs + 50);
+    const std::uint32_t limit = ReceiveBaseMs + ReceiveLimitCharTimes * static_cast<std::uint32_t>(charMs);
     std::uint32_t deadline = clock_.TickMs() + gap;
+    std::uint32_t end = clock_.TickMs() + limit - static_cast<std::uint32_t>(SettleMs);
     for (;;) {
+        if (port_.Gone()) return Arrival::Gone;
         const std::uint32_t now = clock_.TickMs();
         std::int64_t remaining = Until(deadline, now);
         if (remaining > static_cast<std::int64_t>(gap) + 10) {
             deadline = now + gap;
             remaining = gap;
         }
-        x_.RxReply = port_.Input();
-        if (!x_.RxReply.empty()) {
-            collected += x_.RxReply;
+        std::int64_t left = Until(end, now);
+        if (left > static_cast<std::int64_t>(limit)) { // the tick counter jumped back
+            end = now + limit;
+            left = limit;
+        }
+        const std::string piece = port_.Input();
+        if (!piece.empty()) {
+            collected.append(piece, 0, std::min(piece.size(), ReceiveLimitChars - collected.size()));
+            if (collected.size() >= ReceiveLimitChars) return Arrival::Endless;
             deadline = clock_.TickMs() + gap;
             continue;
         }
-        if (remaining <= 0) return collected;
-        pump_.WaitFor(WaitMs(remaining));
+        if (remaining <= 0) return Arrival::Arrived;
+        if (left <= 0) return Arrival::Endless;
+        pump_.WaitFor(WaitMs(std::min(remaining, left)));
     }
 }
 
 void Transaction::ReceiveSerial() {
-    if (!WaitFirstCharacter()) {
-        x_.TransferStatus = status::NoReply;
+    if (port_.Gone()) {
+        x_.TransferStatus = status::DeviceGone;
         return;
     }
-    DelayMs(SettleMs);
-    std::string collected = CollectUntilQuiet();
+    const Arrival first = WaitFirstCharacter();
+    if (first != Arrival::Arrived) {
+        x_.TransferStatus = first == Arrival::Gone ? status::DeviceGone : status::NoReply;
+        return;
+    }
+    // The limit on reception time counts from the first character, which
+    // is why the collection's own limit leaves out this pause.
+    if (!PauseUnlessGone(SettleMs)) {
+        x_.TransferStatus = status::DeviceGone;
+        return;
+    }
+    std::string collected;
+    const Arrival end = CollectUntilQuiet(collected);
+    if (end == Arrival::Gone) {
+        Trace("rx", collected);
+        x_.TransferStatus = status::DeviceGone;
+        return;
+    }
     port_.SetRTSEnable(false);
     Trace("rx", collected);
+    if (end == Arrival::Endless) {
+        x_.TransferStatus = status::EndlessReply;
+        return;
+    }
     if (link_.PortType == 2 && !RemoveEcho(collected, x_.TxCommand)) return;
 
     ReplyCheck checked;

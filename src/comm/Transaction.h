@@ -22,11 +22,15 @@ public:
 
     // Frames TxCommand (Custom ASCII) or ModbusRequest (Modbus) for the link
     // and writes it, after the 300 ms pause the meter needs between requests.
+    // If the serial device goes away first, nothing is written and
+    // TransferStatus becomes DeviceGone.
     void SendCommand();
     // Waits for, collects and checks the reply; sets TransferStatus,
     // ModbusReply and RxReply. Both texts are emptied first, on either link,
     // so a reply that never came (no CR, an echo that does not match, a
     // broken node link: all status 0) can never pass for the previous one.
+    // Every serial reception ends: NoReply if nothing comes, EndlessReply if
+    // the line never goes quiet, DeviceGone at once if the device goes away.
     void ReceiveReply();
     void DelayMs(std::int32_t ms);
     void DelaySeconds(float seconds);
@@ -50,10 +54,15 @@ public:
     [[nodiscard]] SerialPortControl& Port() { return port_; }
 
 private:
+    // How a wait on the serial line ended.
+    enum class Arrival { Arrived, Silent, Endless, Gone };
+
     void FrameRequest();
     void ReceiveSerial();
-    [[nodiscard]] bool WaitFirstCharacter();
-    [[nodiscard]] std::string CollectUntilQuiet();
+    // A pause that ends early, returning false, when the device goes away.
+    [[nodiscard]] bool PauseUnlessGone(std::int32_t ms);
+    [[nodiscard]] Arrival WaitFirstCharacter();
+    [[nodiscard]] Arrival CollectUntilQuiet(std::string& collected);
     void ReceiveFromNode();
     void Trace(const char* direction, const std::string& bytes);
 

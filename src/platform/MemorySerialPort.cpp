@@ -24,6 +24,8 @@ bool MemorySerialPort::Open(std::string& error) {
         return false;
     }
     open_ = true;
+    gone_ = false;
+    stuckOut_ = 0;
     ++opens_;
     return true;
 }
@@ -37,7 +39,15 @@ std::uint64_t MemorySerialPort::CharTimeUs() const {
     return static_cast<std::uint64_t>(line_.BitsPerChar()) * 1'000'000ULL / static_cast<std::uint64_t>(line_.baud);
 }
 
+void MemorySerialPort::Hangup() {
+    if (!open_) return;
+    stuckOut_ = OutBufferCount();
+    gone_ = true;
+    in_.clear();
+}
+
 int MemorySerialPort::OutBufferCount() {
+    if (gone_) return open_ ? stuckOut_ : 0;
     if (txBusyUntilUs_ <= time_.NowUs()) return 0;
     const std::uint64_t c = CharTimeUs();
     return static_cast<int>((txBusyUntilUs_ - time_.NowUs() + c - 1) / c);
@@ -51,6 +61,10 @@ std::string MemorySerialPort::Input() {
 
 void MemorySerialPort::Output(const std::string& bytes) {
     if (!open_ || bytes.empty()) return;
+    if (gone_) {
+        stuckOut_ += static_cast<int>(bytes.size());
+        return;
+    }
     const std::uint64_t c = CharTimeUs();
     std::uint64_t start = std::max(time_.NowUs(), txBusyUntilUs_);
     log_.push_back({true, start, bytes});
@@ -58,11 +72,11 @@ void MemorySerialPort::Output(const std::string& bytes) {
         const std::uint64_t done = start + (i + 1) * c;
         const char b = bytes[i];
         time_.At(done, [this, b] {
-            if (peerReceive) peerReceive(b);
+            if (peerReceive && !gone_) peerReceive(b);
         });
         if (echo) {
             time_.At(done, [this, b] {
-                if (open_) in_.push_back(b);
+                if (open_ && !gone_) in_.push_back(b);
             });
         }
     }
@@ -77,7 +91,7 @@ void MemorySerialPort::SendFromPeer(const std::string& bytes, std::uint64_t dela
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const char b = bytes[i];
         time_.At(start + (i + 1) * c, [this, b] {
-            if (open_) in_.push_back(b);
+            if (open_ && !gone_) in_.push_back(b);
         });
     }
     rxBusyUntilUs_ = start + bytes.size() * c;

@@ -30,6 +30,7 @@ public:
     [[nodiscard]] int OutBufferCount() override;
     std::string Input() override;
     void Output(const std::string& bytes) override;
+    [[nodiscard]] bool Gone() const override { return gone_; }
 
     // --- the peer's side ---
     // Each byte the program writes, at the moment its stop bit has left.
@@ -41,6 +42,10 @@ public:
     bool echo = false;
     // Make Open fail with this text (empty: Open succeeds).
     std::string failOpen;
+    // The cable is pulled: the port stays open but dead until the next Open.
+    // Nothing more arrives (bytes on their way are lost), nothing written
+    // reaches the peer, and what is waiting to go out never drains.
+    void Hangup();
 
     [[nodiscard]] std::uint64_t CharTimeUs() const;
     [[nodiscard]] bool Rts() const { return rts_; }
@@ -62,7 +67,8 @@ private:
     std::string device_ = "memory";
     std::string settings_ = "9600,n,8,1";
     LineSettings line_;
-    bool open_ = false, rts_ = false, dtr_ = false;
+    bool open_ = false, rts_ = false, dtr_ = false, gone_ = false;
+    int stuckOut_ = 0; // characters that will never leave a dead port
     int handshaking_ = 0;
     int opens_ = 0;
     std::string in_;

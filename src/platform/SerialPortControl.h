@@ -36,6 +36,12 @@ public:
     // All characters waiting, possibly none.
     virtual std::string Input() = 0;
     virtual void Output(const std::string& bytes) = 0;
+
+    // True once the device has gone away while open (a USB adapter pulled,
+    // the far end of a pseudo-terminal closed): nothing more can be read or
+    // written until the next Open, which clears it. Learned while events are
+    // processed, like arriving data; the wait that learns it is woken.
+    [[nodiscard]] virtual bool Gone() const = 0;
 };
 
 // Serial port number n of the settings file names the device

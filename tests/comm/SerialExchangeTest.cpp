@@ -201,6 +201,7 @@ public:
     [[nodiscard]] int OutBufferCount() override { return 0; }
     std::string Input() override { throw std::runtime_error("device removed"); }
     void Output(const std::string&) override {}
+    [[nodiscard]] bool Gone() const override { return false; }
 };
 
 TEST(SerialReceive, PortFailureWhileReadingGivesStatus27) {

@@ -70,6 +70,15 @@ public:
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
     [[nodiscard]] const std::string& Device() const { return device_; }
+    // Ends the simulated meter at once, as a pulled cable would: its end of
+    // the pseudo-terminal closes and the program's end hangs up.
+    void Kill() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
 
 private:
     pid_t pid_ = -1;

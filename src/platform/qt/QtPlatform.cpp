@@ -37,6 +37,33 @@ QtSerialPort::QtSerialPort(QtEventPump& pump) : pump_(pump), line_(ParseLineSett
     QObject::connect(&port_, &QSerialPort::bytesWritten, [this](qint64) {
         if (port_.bytesToWrite() == 0) pump_.Wake();
     });
+    QObject::connect(&port_, &QSerialPort::errorOccurred,
+                     [this](QSerialPort::SerialPortError error) { OnError(error); });
+}
+
+// When the device goes away the descriptor stays readable for ever: a
+// pseudo-terminal whose other end closed reads as end of file (Qt reports
+// ReadError and keeps its read notifier armed), a pulled USB adapter fails
+// with EIO (ResourceError). Left open, the port would wake the event loop
+// again and again and spin a core until some time-out passed. So the port is
+// marked gone, the waiting loop is woken, and the port is closed once control
+// is back in the event loop (closing here would delete the notifier inside
+// its own handler). Errors of open, of modem lines a device lacks, and
+// NoError (from clearError) say nothing about the device being there.
+void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        break;
+    default:
+        return;
+    }
+    if (!port_.isOpen() || gone_) return;
+    gone_ = true;
+    QMetaObject::invokeMethod(
+        &port_, [this] { Close(); }, Qt::QueuedConnection);
+    pump_.Wake();
 }
 
 void QtSerialPort::SetDevice(const std::string& device) {
@@ -70,6 +97,7 @@ std::string Explain(QSerialPort::SerialPortError e, const QString& qtText) {
 
 bool QtSerialPort::Open(std::string& error) {
     if (port_.isOpen()) port_.close();
+    gone_ = false;
     port_.setBaudRate(line_.baud);
     // A pseudo-terminal carries 8 bits without parity whatever is asked and
     // refuses 7 data bits or parity; the simulated meter reads 8-bit text.
@@ -110,18 +138,22 @@ void QtSerialPort::SetHandshaking(int mode) {
     if (port_.isOpen()) port_.setFlowControl(mode == 0 ? QSerialPort::NoFlowControl : QSerialPort::HardwareControl);
 }
 
-int QtSerialPort::InBufferCount() { return port_.isOpen() ? static_cast<int>(port_.bytesAvailable()) : 0; }
+int QtSerialPort::InBufferCount() {
+    return port_.isOpen() && !gone_ ? static_cast<int>(port_.bytesAvailable()) : 0;
+}
 
-int QtSerialPort::OutBufferCount() { return port_.isOpen() ? static_cast<int>(port_.bytesToWrite()) : 0; }
+int QtSerialPort::OutBufferCount() {
+    return port_.isOpen() && !gone_ ? static_cast<int>(port_.bytesToWrite()) : 0;
+}
 
 std::string QtSerialPort::Input() {
-    if (!port_.isOpen()) return {};
+    if (!port_.isOpen() || gone_) return {};
     const QByteArray data = port_.readAll();
     return std::string(data.constData(), static_cast<std::size_t>(data.size()));
 }
 
 void QtSerialPort::Output(const std::string& bytes) {
-    if (!port_.isOpen()) return;
+    if (!port_.isOpen() || gone_) return;
     port_.write(bytes.data(), static_cast<qint64>(bytes.size()));
     port_.flush();
 }

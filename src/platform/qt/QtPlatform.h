@@ -56,13 +56,17 @@ public:
     [[nodiscard]] int OutBufferCount() override;
     std::string Input() override;
     void Output(const std::string& bytes) override;
+    [[nodiscard]] bool Gone() const override { return gone_; }
 
     // A pseudo-terminal: no modem lines, always 8 data bits without parity.
     [[nodiscard]] bool IsPseudoTerminal() const;
 
 private:
+    void OnError(QSerialPort::SerialPortError error);
+
     QtEventPump& pump_;
     QSerialPort port_;
+    bool gone_ = false;
     std::string device_;
     std::string settings_ = "9600,n,8,1";
     LineSettings line_;
