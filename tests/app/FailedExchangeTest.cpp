@@ -151,7 +151,7 @@ TEST(FailureWords, nameTheStepTheCauseAndTheStatus) {
 }
 
 // What the meter's side of the line sends back to one command.
-enum class Reply { Good, NoCr, Megabyte, Unprintable, Silent, WrongFunction };
+enum class Reply { Good, NoCr, TooLong, Megabyte, Unprintable, Silent, WrongFunction };
 
 struct CommandRow {
     const char* name;
@@ -171,6 +171,7 @@ public:
             switch (row.reply) {
             case Reply::Silent: return std::nullopt;
             case Reply::NoCr: port.SendFromPeer("  1234", 5000); return std::nullopt;
+            case Reply::TooLong: return std::string(100, '7');
             case Reply::Megabyte: return std::string(1 << 20, '7');
             case Reply::Unprintable: return std::string("  12\x01" "34");
             case Reply::WrongFunction: return request.substr(0, 2) + "0500010000"; // another command's echo
@@ -187,7 +188,9 @@ TEST(CommandReplies, onlyTheMetersOwnAnswerCountsAsSentOrRead) {
     const CommandRow rows[] = {
         {"asciiReading", 0, '1', "gross", Reply::Good, false, "Gross Reading request sent.    Gross Reading received."},
         {"asciiNoCr", 0, '1', "gross", Reply::NoCr, true, "Communications failure.  Try again."},
-        {"asciiMegabyteLine", 0, '1', "net", Reply::Megabyte, true, "Communications failure.  Try again."},
+        {"asciiTooLongLine", 0, '1', "net", Reply::TooLong, true, "Communications failure.  Try again."},
+        // A line that does not stop is cut off by the reception bound itself.
+        {"asciiMegabyteLine", 0, '1', "net", Reply::Megabyte, true, "Communications failure.  Try again.", 28},
         {"asciiUnprintable", 0, '1', "peak", Reply::Unprintable, true,
          "Communications failure.  Program may have to be re-started."},
         {"asciiEchoMissing", 0, '2', "gross", Reply::Good, true, "Communications failure.  Try again."},
@@ -226,8 +229,8 @@ TEST(CommandReplies, theCauseSaysWhyTheReplyWasRefused) {
         {{"echo", 1, '2', "tare-reset", Reply::Good, true, ""},
          "the reply was empty: the settings say the line echoes (port type 2), but the request did not come back "
          "ahead of the reply"},
-        {{"long", 0, '1', "gross", Reply::Megabyte, true, ""},
-         "the reply was 1048576 characters long, longer than any reading (32)"},
+        {{"long", 0, '1', "gross", Reply::TooLong, true, ""},
+         "the reply was 100 characters long, longer than any reading (32)"},
         {{"silent", 1, '1', "gross", Reply::Silent, true, ""}, "no reply from the meter within 3000 ms (status 21)"},
     };
     for (const auto& c : cases) {
