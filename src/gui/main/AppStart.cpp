@@ -1,13 +1,13 @@
-#include "gui/AppStart.h"
+#include "gui/main/AppStart.h"
 
 #include <QApplication>
 #include <cstdio>
 #include <filesystem>
 
 #include "app/Program.h"
-#include "gui/QtOperator.h"
-#include "gui/Screenshots.h"
-#include "gui/frmMMenu.h"
+#include "gui/main/QtOperator.h"
+#include "gui/main/Screenshots.h"
+#include "gui/main/frmMMenu.h"
 #include "platform/qt/QtPlatform.h"
 
 namespace wm {

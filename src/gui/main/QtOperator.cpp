@@ -1,4 +1,4 @@
-#include "gui/QtOperator.h"
+#include "gui/main/QtOperator.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -6,7 +6,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 
-#include "gui/frmMMenu.h"
+#include "gui/main/frmMMenu.h"
 
 namespace wm {
 

@@ -1,4 +1,4 @@
-#include "gui/Screenshots.h"
+#include "gui/main/Screenshots.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,12 +10,12 @@
 
 #include "app/Connection.h"
 #include "app/Program.h"
-#include "gui/QtOperator.h"
-#include "gui/frmMMenu.h"
+#include "gui/main/QtOperator.h"
+#include "gui/main/frmMMenu.h"
 #include "platform/MemorySerialPort.h"
 #include "platform/VirtualTime.h"
 #include "setup/GetSetup.h"
-#include "ui/help/frmAppHelp.h"
+#include "gui/help/frmAppHelp.h"
 
 namespace wm {
 

@@ -1,4 +1,4 @@
-#include "gui/frmMMenu.h"
+#include "gui/main/frmMMenu.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -15,9 +15,9 @@
 #include <QTimer>
 
 #include "app/Tables.h"
-#include "gui/QtOperator.h"
+#include "gui/main/QtOperator.h"
 #include "setup/GetSetup.h"
-#include "ui/help/frmAppHelp.h"
+#include "gui/help/frmAppHelp.h"
 
 #include "sc/SigCond.h"
 #include "setup/PutSetup.h"
