@@ -4,6 +4,7 @@
 // The desktop program answers with real dialogs, wmctl with its flags and
 // standard output, the tests with scripted answers.
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -40,9 +41,11 @@ public:
     virtual void SetProgressVisible(bool visible) = 0;
     virtual void SetBusy(bool hourglass) = 0;
     virtual void Beep() = 0;
-    // nullopt when the operator cancels.
+    // A file chosen in an Open or Save As dialog that starts in `folder` with
+    // `name` filled in (empty: none); nullopt when the operator cancels.
     virtual std::optional<std::string> ChooseFile(FileDialog kind, const std::string& title,
-                                                  const std::string& filter) = 0;
+                                                  const std::string& filter, const std::filesystem::path& folder,
+                                                  const std::string& name) = 0;
     // The program is to end (a refused settings file, the operator's answer
     // to the corrupt signal-conditioner question). The caller returns at
     // once after asking; the front end ends the program when control is back.

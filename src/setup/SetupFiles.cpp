@@ -105,7 +105,8 @@ bool LoadSetupFile(Program& program, const std::filesystem::path& file) {
 }
 
 bool OpenSetup(Program& program) {
-    const auto chosen = program.platform.op.ChooseFile(FileDialog::Open, "Open Setup File", kSetupFileFilter);
+    const auto chosen = program.platform.op.ChooseFile(FileDialog::Open, "Open Setup File", kSetupFileFilter,
+                                                       SetupFileFolder(program), "");
     if (!chosen) return false;
     return LoadSetupFile(program, SetupFilePath(program, *chosen));
 }
@@ -138,9 +139,19 @@ bool SaveSetupAs(Program& program) {
         Tell(program, "No Setup data loaded", "Continue");
         return false;
     }
-    const auto chosen = op.ChooseFile(FileDialog::SaveAs, "Save Setup File As", kSetupFileFilter);
+    const auto chosen = op.ChooseFile(FileDialog::SaveAs, "Save Setup File As", kSetupFileFilter,
+                                      SetupFileFolder(program),
+                                      std::filesystem::path(program.SetupFileName).filename().string());
     if (!chosen) return false;
-    const std::filesystem::path file = SetupFilePath(program, *chosen);
+    const std::string named = WithSetupFileExtension(*chosen);
+    const std::filesystem::path file = SetupFilePath(program, named);
+    // The dialog asked about replacing the name as typed, not the one with
+    // the extension added.
+    std::error_code ec;
+    if (named != *chosen && std::filesystem::exists(file, ec) &&
+        op.Ask({file.filename().string() + " already exists.\rDo you want to replace it?", "Save Setup File As",
+                Buttons::YesNo, Answer::No, Icon::Exclamation}) != Answer::Yes)
+        return false;
     const std::string problem = WriteSetupFile(program, file);
     if (!problem.empty()) {
         Tell(program, FileProblem(file, problem), "Save Setup File As");
@@ -154,6 +165,21 @@ std::filesystem::path SetupFilePath(const Program& program, const std::string& c
     const std::filesystem::path p(chosen);
     if (p.is_absolute() || program.paths.programDir.empty()) return p;
     return program.paths.programDir / p;
+}
+
+std::string WithSetupFileExtension(const std::string& chosen) {
+    const std::filesystem::path p(chosen);
+    if (!p.has_filename() || p.has_extension()) return chosen;
+    return chosen + ".WT";
+}
+
+std::filesystem::path SetupFileFolder(const Program& program) {
+    if (!program.SetupFileName.empty()) {
+        const std::filesystem::path folder = std::filesystem::path(program.SetupFileName).parent_path();
+        std::error_code ec;
+        if (!folder.empty() && std::filesystem::is_directory(folder, ec)) return folder;
+    }
+    return program.paths.programDir;
 }
 
 } // namespace wm

@@ -63,4 +63,11 @@ bool SaveSetupAs(Program& program);
 // program's own folder.
 [[nodiscard]] std::filesystem::path SetupFilePath(const Program& program, const std::string& chosen);
 
+// A name chosen to save a setup under, with ".WT" added when it has no
+// extension of its own, so that the file shows among the setup files.
+[[nodiscard]] std::string WithSetupFileExtension(const std::string& chosen);
+// Where the Open and Save As dialogs start: the folder of the current setup
+// file while it exists, else the program's own folder.
+[[nodiscard]] std::filesystem::path SetupFileFolder(const Program& program);
+
 } // namespace wm

@@ -4,6 +4,7 @@
 // queues (an empty queue answers with the box's default, or Cancel for a
 // file dialog).
 #include <deque>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@ public:
     struct Dialog {
         FileDialog kind;
         std::string title, filter;
+        std::filesystem::path folder;
+        std::string name;
     };
 
     Answer Ask(const MessageBox& box) override {
@@ -54,9 +57,9 @@ public:
         ++beeps;
         events.push_back("beep");
     }
-    std::optional<std::string> ChooseFile(FileDialog kind, const std::string& title,
-                                          const std::string& filter) override {
-        dialogs.push_back({kind, title, filter});
+    std::optional<std::string> ChooseFile(FileDialog kind, const std::string& title, const std::string& filter,
+                                          const std::filesystem::path& folder, const std::string& name) override {
+        dialogs.push_back({kind, title, filter, folder, name});
         if (files.empty()) return std::nullopt;
         auto f = files.front();
         files.pop_front();

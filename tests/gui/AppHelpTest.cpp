@@ -7,7 +7,7 @@
 
 #include "MenuRig.h"
 #include "ui/help/core/HelpBuild.h"
-#include "ui/help/frmAppHelp.h"
+#include "gui/help/frmAppHelp.h"
 
 namespace wm::test {
 namespace {

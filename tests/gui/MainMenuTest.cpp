@@ -208,12 +208,12 @@ TEST(MainMenuDispatch, withModbusReadingsAndCalibrationAskForCustomAscii) {
 TEST(MainMenuDispatch, windowsStillToComeSayHowThingsStandInTheStatusLine) {
     MenuRig rig(Line1(0));
     const std::pair<const char*, const char*> items[] = {
-        {"mnuSetup", "Setup pages are not available in this version."},
-        {"mnuMenu", "The front-panel menu view is not available in this version."},
-        {"mnuCmdsGo", "The commands window is not available in this version."},
-        {"mnuList", "The readings list is not available in this version."},
-        {"mnuRS485H", "Jumper pictures are not available in this version."},
-        {"mnuMHelp", "Setup help is not available in this version."},
+        {"mnuSetup", "Setup pages are not yet available."},
+        {"mnuMenu", "The front-panel menu view is not yet available."},
+        {"mnuCmdsGo", "The commands window is not yet available."},
+        {"mnuList", "The readings list is not yet available."},
+        {"mnuRS485H", "Jumper pictures are not yet available."},
+        {"mnuMHelp", "Setup help is not yet available."},
     };
     for (const auto& [name, text] : items) {
         rig.window->RestoreScreen();

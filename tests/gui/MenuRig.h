@@ -15,8 +15,8 @@
 
 #include "app/Tables.h"
 #include "app/TransferRig.h"
-#include "gui/QtOperator.h"
-#include "gui/frmMMenu.h"
+#include "gui/main/QtOperator.h"
+#include "gui/main/frmMMenu.h"
 #include "setup/Defaults.h"
 
 namespace wm::test {

@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "MenuRig.h"
-#include "gui/AppStart.h"
+#include "gui/main/AppStart.h"
 
 namespace wm::test {
 namespace {

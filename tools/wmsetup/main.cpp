@@ -1,3 +1,3 @@
-#include "gui/AppStart.h"
+#include "gui/main/AppStart.h"
 
 int main(int argc, char** argv) { return wm::RunWmsetup(argc, argv); }

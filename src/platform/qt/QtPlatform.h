@@ -89,7 +89,8 @@ public:
     void SetProgressVisible(bool) override {}
     void SetBusy(bool) override {}
     void Beep() override {}
-    std::optional<std::string> ChooseFile(FileDialog, const std::string&, const std::string&) override {
+    std::optional<std::string> ChooseFile(FileDialog, const std::string&, const std::string&,
+                                          const std::filesystem::path&, const std::string&) override {
         return fileToChoose;
     }
     void EndProgram() override { endRequested = true; }

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,8 @@ inline constexpr const char* DefaultMessageTitle = "wmsetup";
 // "Setup files (*.WT)|*.WT" (description and pattern pairs) as a file
 // dialog's filter: "Setup files (*.WT)".
 [[nodiscard]] QString DialogFilter(const std::string& pairs);
+// Where a file dialog starts: `folder`, with `name` filled in when not empty.
+[[nodiscard]] QString DialogStart(const std::filesystem::path& folder, const std::string& name);
 // Text of the program's messages for a Qt label: CR (alone or before LF) ends a line.
 [[nodiscard]] QString MessageText(const std::string& text);
 // The message box for `box`, not yet shown: its text, title (the program's
@@ -53,8 +56,8 @@ public:
     void SetProgressVisible(bool visible) override;
     void SetBusy(bool hourglass) override;
     void Beep() override;
-    std::optional<std::string> ChooseFile(FileDialog kind, const std::string& title,
-                                          const std::string& filter) override;
+    std::optional<std::string> ChooseFile(FileDialog kind, const std::string& title, const std::string& filter,
+                                          const std::filesystem::path& folder, const std::string& name) override;
     void EndProgram() override;
 
     // Set once something asked the program to end; the window or main()
@@ -68,7 +71,6 @@ private:
     QPointer<frmMMenu> window_;
     bool busy_ = false;
     bool endRequested_ = false;
-    QString lastFolder_;
 };
 
 } // namespace wm

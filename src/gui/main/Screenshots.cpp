@@ -1,4 +1,4 @@
-#include "gui/Screenshots.h"
+#include "gui/main/Screenshots.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,12 +10,12 @@
 
 #include "app/Connection.h"
 #include "app/Program.h"
-#include "gui/QtOperator.h"
-#include "gui/frmMMenu.h"
+#include "gui/main/QtOperator.h"
+#include "gui/main/frmMMenu.h"
 #include "platform/MemorySerialPort.h"
 #include "platform/VirtualTime.h"
 #include "setup/GetSetup.h"
-#include "ui/help/frmAppHelp.h"
+#include "gui/help/frmAppHelp.h"
 
 namespace wm {
 
@@ -31,7 +31,8 @@ public:
     void SetProgressVisible(bool) override {}
     void SetBusy(bool) override {}
     void Beep() override {}
-    std::optional<std::string> ChooseFile(FileDialog, const std::string&, const std::string&) override {
+    std::optional<std::string> ChooseFile(FileDialog, const std::string&, const std::string&,
+                                          const std::filesystem::path&, const std::string&) override {
         return std::nullopt;
     }
     void EndProgram() override {}

@@ -1,12 +1,11 @@
-#include "gui/QtOperator.h"
+#include "gui/main/QtOperator.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QStandardPaths>
 #include <QStringList>
 
-#include "gui/frmMMenu.h"
+#include "gui/main/frmMMenu.h"
 
 namespace wm {
 
@@ -145,21 +144,27 @@ void QtOperator::Beep() {
     QApplication::beep();
 }
 
-std::optional<std::string> QtOperator::ChooseFile(FileDialog kind, const std::string& title,
-                                                  const std::string& filter) {
-    if (scripted_ != nullptr) return scripted_->ChooseFile(kind, title, filter);
-    if (lastFolder_.isEmpty())
-        lastFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+QString DialogStart(const std::filesystem::path& folder, const std::string& name) {
+    // A path that does not end in a separator would have its last part taken
+    // for a file name to fill in.
+    QString start = QString::fromStdString(folder.string());
+    if (!start.isEmpty() && !start.endsWith('/')) start += '/';
+    return start + QString::fromStdString(name);
+}
+
+std::optional<std::string> QtOperator::ChooseFile(FileDialog kind, const std::string& title, const std::string& filter,
+                                                  const std::filesystem::path& folder, const std::string& name) {
+    if (scripted_ != nullptr) return scripted_->ChooseFile(kind, title, filter, folder, name);
     const bool wasBusy = busy_;
     if (wasBusy) SetBusy(false);
     const QString caption = QString::fromLatin1(title);
+    const QString start = DialogStart(folder, name);
     const QString chosen =
         kind == FileDialog::Open
-            ? QFileDialog::getOpenFileName(DialogParent(), caption, lastFolder_, DialogFilter(filter))
-            : QFileDialog::getSaveFileName(DialogParent(), caption, lastFolder_, DialogFilter(filter));
+            ? QFileDialog::getOpenFileName(DialogParent(), caption, start, DialogFilter(filter))
+            : QFileDialog::getSaveFileName(DialogParent(), caption, start, DialogFilter(filter));
     if (wasBusy) SetBusy(true);
     if (chosen.isEmpty()) return std::nullopt;
-    lastFolder_ = QFileInfo(chosen).absolutePath();
     return chosen.toStdString();
 }
 

@@ -1,4 +1,4 @@
-#include "ui/help/frmAppHelp.h"
+#include "gui/help/frmAppHelp.h"
 
 #include <QFont>
 #include <QPushButton>

@@ -59,6 +59,8 @@ public:
     [[nodiscard]] QAction* Item(const QString& name) const;
     // True while a Get, Put or SigCondType exchange is running.
     [[nodiscard]] bool ExchangeRunning() const { return busy_; }
+    // Shows the link and the setup file in the status bar.
+    void UpdateLinkBar();
 
     // F1 (key code 112) anywhere on the window.
     void Form_KeyDown(int keyCode);
@@ -115,14 +117,16 @@ private:
     void ClearText();
     void Print(const QString& line);
     void SetLines(const std::vector<std::string>& lines);
-    void SetTextGeometry(int topTwips, int heightTwips);
     void NotYetAvailable(const char* what);
+    // True, after a beep, while an exchange runs or the program is ending:
+    // the item then does nothing, and the status line of the transfer stays.
+    bool Refused();
     void ApplyMenuStates();
     void EnableAfterGet();
     void SCTypeForce(bool loadCell);
 
     // Runs one exchange with the meter: refused with a beep while another
-    // runs; the File, Meter and SigCondType menus are off meanwhile. `apply`
+    // runs; every menu is off meanwhile. `apply`
     // runs only when the window still exists, and a request to end the
     // program made meanwhile is carried out afterwards.
     template <class Core, class Apply>
@@ -142,6 +146,8 @@ private:
     QAction* mnuMRdgs = nullptr;
     QAction* mnuCalib = nullptr;
     QAction* mnuSCType = nullptr;
+    QAction* mnuJmps = nullptr;
+    QAction* mnuMHelp = nullptr;
     QMenu* mnuMRdgsMenu = nullptr;
 
     QPushButton* cmdOK = nullptr;
@@ -150,13 +156,16 @@ private:
     QLabel* lblWait = nullptr;
     QLabel* lblPGText = nullptr;
     QProgressBar* pbBar = nullptr;
+    QLabel* lblLink = nullptr;
+    QLabel* lblSetupFile = nullptr;
     QPointer<frmAppHelp> help_;
 
     QStringList lines_;
     int helpTopic_ = 3118;
-    // Decided by the run state; the busy flag takes File, Meter and
-    // SigCondType away on top of it.
+    // Decided by the run state and by what has been loaded; while an
+    // exchange runs every menu is off on top of it.
     bool meterOn_ = false, rdgsOn_ = false, calibOn_ = false, scTypeOn_ = false;
+    bool putOn_ = false, viewOn_ = false, cmdsOn_ = false;
     bool busy_ = false;
     bool closeRequested_ = false;
     bool ended_ = false;

@@ -1,13 +1,13 @@
-#include "gui/AppStart.h"
+#include "gui/main/AppStart.h"
 
 #include <QApplication>
 #include <cstdio>
 #include <filesystem>
 
 #include "app/Program.h"
-#include "gui/QtOperator.h"
-#include "gui/Screenshots.h"
-#include "gui/frmMMenu.h"
+#include "gui/main/QtOperator.h"
+#include "gui/main/Screenshots.h"
+#include "gui/main/frmMMenu.h"
 #include "platform/qt/QtPlatform.h"
 
 namespace wm {
@@ -89,7 +89,7 @@ int RunWmsetup(int argc, char** argv) {
         // lacks: the program goes on without a meter link.
         program.link.PortType = 0;
         window.Form_Activate();
-        window.ShowStatus("The Ethernet node link is not available in this version; work without a meter.",
+        window.ShowStatus("The Ethernet node link is not yet available; work without a meter.",
                           Rgb{255, 255, 255});
     }
     window.show();

@@ -1,8 +1,9 @@
-#include "gui/frmMMenu.h"
+#include "gui/main/frmMMenu.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -12,12 +13,16 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QTimer>
+#include <QVBoxLayout>
+#include <initializer_list>
 
+#include "app/LinkText.h"
 #include "app/Tables.h"
-#include "gui/QtOperator.h"
+#include "gui/main/QtOperator.h"
 #include "setup/GetSetup.h"
-#include "ui/help/frmAppHelp.h"
+#include "gui/help/frmAppHelp.h"
 
 #include "sc/SigCond.h"
 #include "setup/PutSetup.h"
@@ -27,11 +32,10 @@ namespace wm {
 
 namespace {
 
-// Positions and sizes of the text area are kept in twips, the unit the
+// The text area's distance from the menu bar is kept in twips, the unit the
 // window has always been laid out in; 15 twips make one pixel at 96 dpi.
 constexpr int Twips(int twips) { return twips / 15; }
 constexpr int kMargin = 12;
-constexpr int kControlsTop = 390; // below the tallest text area
 constexpr int kTextTop = 480;
 
 constexpr int kMenuHelpTopic = 3118;
@@ -92,34 +96,35 @@ void frmMMenu::BuildControls() {
     picText->setPalette(p);
     picText->installEventFilter(this);
     picText->viewport()->installEventFilter(this);
-
+    // At its smallest the text area still shows the whole menu help.
     QString longest;
     for (const QString& line : MenuHelpLines())
         if (line.size() > longest.size()) longest = line;
-    const int width = std::max(720, QFontMetrics(picText->font()).horizontalAdvance(longest) + 4 * kMargin);
-    const int inner = width - 2 * kMargin;
-    picText->setGeometry(kMargin, Twips(kTextTop), inner, Twips(2535));
+    const QFontMetrics metrics(picText->font());
+    picText->setMinimumSize(std::max(696, metrics.horizontalAdvance(longest) + 2 * kMargin),
+                            metrics.lineSpacing() * (static_cast<int>(MenuHelpLines().size()) + 2));
+    picText->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
     cmdMenuHelp = new QPushButton("Menu Help", centre);
     cmdMenuHelp->setObjectName("cmdMenuHelp");
-    cmdMenuHelp->setGeometry(kMargin, kControlsTop, 110, 28);
+    cmdMenuHelp->setMinimumWidth(110);
     connect(cmdMenuHelp, &QPushButton::clicked, this, &frmMMenu::cmdMenuHelp_Click);
 
     cmdOK = new QPushButton("OK", centre);
     cmdOK->setObjectName("cmdOK");
-    cmdOK->setGeometry((width - 80) / 2, kControlsTop, 80, 28);
+    cmdOK->setMinimumWidth(80);
     cmdOK->hide();
     connect(cmdOK, &QPushButton::clicked, this, &frmMMenu::cmdOK_Click);
 
     lblWait = new QLabel("Wait", centre);
     lblWait->setObjectName("lblWait");
-    lblWait->setGeometry(width - kMargin - 60, kControlsTop, 60, 28);
+    lblWait->setMinimumWidth(60);
     lblWait->setAlignment(Qt::AlignCenter);
     lblWait->hide();
 
     lblPGText = new QLabel(centre);
     lblPGText->setObjectName("lblPGText");
-    lblPGText->setGeometry(kMargin, kControlsTop + 36, inner, 24);
+    lblPGText->setMinimumHeight(24);
     lblPGText->setAutoFillBackground(true);
     lblPGText->setContentsMargins(6, 0, 6, 0);
     lblPGText->hide();
@@ -128,10 +133,38 @@ void frmMMenu::BuildControls() {
     pbBar->setObjectName("pbBar");
     pbBar->setRange(0, 100);
     pbBar->setValue(0);
-    pbBar->setGeometry(kMargin, kControlsTop + 66, inner, 20);
     pbBar->hide();
 
-    centre->setFixedSize(width, kControlsTop + 96);
+    // Controls that come and go keep their room, so nothing jumps when the
+    // status line or the progress bar appears.
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdMenuHelp, cmdOK, lblWait, lblPGText, pbBar}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
+
+    auto* buttons = new QGridLayout;
+    buttons->addWidget(cmdMenuHelp, 0, 0, Qt::AlignLeft);
+    buttons->addWidget(cmdOK, 0, 1, Qt::AlignCenter);
+    buttons->addWidget(lblWait, 0, 2, Qt::AlignRight);
+    buttons->setColumnStretch(0, 1);
+    buttons->setColumnStretch(2, 1);
+
+    auto* column = new QVBoxLayout(centre);
+    column->setContentsMargins(kMargin, Twips(kTextTop), kMargin, kMargin);
+    column->addWidget(picText, 1);
+    column->addLayout(buttons);
+    column->addWidget(lblPGText);
+    column->addWidget(pbBar);
+
+    // The link the program talks over and the setup file, always in view.
+    statusBar()->setObjectName("sbLink");
+    lblLink = new QLabel(statusBar());
+    lblLink->setObjectName("lblLink");
+    statusBar()->addWidget(lblLink, 1);
+    lblSetupFile = new QLabel(statusBar());
+    lblSetupFile->setObjectName("lblSetupFile");
+    statusBar()->addPermanentWidget(lblSetupFile);
 
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     f1->setObjectName("keyF1");
@@ -195,6 +228,7 @@ void frmMMenu::BuildMenus() {
     mnuMRdgs = mnuMRdgsMenu->menuAction();
 
     QMenu* jumpers = AddMenu(nullptr, "mnuJmps", "&Jumpers");
+    mnuJmps = jumpers->menuAction();
     connect(jumpers, &QMenu::aboutToShow, this, &frmMMenu::mnuJmps_Click);
     const struct {
         const char* name;
@@ -229,13 +263,10 @@ void frmMMenu::BuildMenus() {
             &frmMMenu::mnuSCLC_Click);
     mnuSCType = scType->menuAction();
 
-    connect(AddItem(nullptr, "mnuMHelp", "&Help"), &QAction::triggered, this, &frmMMenu::mnuMHelp_Click);
+    mnuMHelp = AddItem(nullptr, "mnuMHelp", "&Help");
+    connect(mnuMHelp, &QAction::triggered, this, &frmMMenu::mnuMHelp_Click);
 
-    mnuMeter->setEnabled(false);
-    mnuPut->setEnabled(false);
-    mnuView->setEnabled(false);
-    mnuCmds->setEnabled(false);
-    mnuMRdgs->setEnabled(false);
+    ApplyMenuStates();
 }
 
 QAction* frmMMenu::Item(const QString& name) const {
@@ -251,6 +282,7 @@ void frmMMenu::Form_Load() {
     program_.conn.OpenConnection();
     cmdMenuHelp_Click();
     cmdMenuHelp->hide();
+    UpdateLinkBar();
 }
 
 void frmMMenu::CentreOnScreen() {
@@ -288,20 +320,39 @@ void frmMMenu::Form_Activate() {
 
 void frmMMenu::ApplyMenuStates() {
     const LinkState& link = program_.link;
-    mnuFile->setEnabled(!busy_);
-    mnuMeter->setEnabled(meterOn_ && !busy_);
-    mnuMRdgs->setEnabled(rdgsOn_);
-    mnuCalib->setEnabled(calibOn_);
-    mnuSCType->setEnabled(scTypeOn_ && !busy_);
+    const bool idle = !busy_;
+    mnuFile->setEnabled(idle);
+    mnuMeter->setEnabled(meterOn_ && idle);
+    mnuPut->setEnabled(putOn_);
+    mnuView->setEnabled(viewOn_ && idle);
+    mnuCmds->setEnabled(cmdsOn_ && idle);
+    mnuMRdgs->setEnabled(rdgsOn_ && idle);
+    mnuJmps->setEnabled(idle);
+    mnuCalib->setEnabled(calibOn_ && idle);
+    mnuSCType->setEnabled(scTypeOn_ && idle);
+    mnuMHelp->setEnabled(idle);
     mnuCalib->setVisible(link.BoardCode != 7);
     mnuSCType->setVisible(link.BoardCode != 7);
     mnuMenu->setVisible(link.FamilyFiveFlag != 1);
+    UpdateLinkBar();
+}
+
+void frmMMenu::UpdateLinkBar() {
+    lblLink->setText(QString::fromStdString(DescribeLink(program_.link, program_.platform.port.Device())));
+    lblSetupFile->setText(
+        QString::fromStdString(DescribeSetupFile(program_.SetupFileName, program_.SetupReceived == 1)));
+}
+
+bool frmMMenu::Refused() {
+    if (!busy_ && !ended_) return false;
+    op_.Beep();
+    return true;
 }
 
 void frmMMenu::EnableAfterGet() {
-    mnuCmds->setEnabled(true);
-    mnuView->setEnabled(true);
-    mnuPut->setEnabled(true);
+    cmdsOn_ = true;
+    viewOn_ = true;
+    putOn_ = true;
     calibOn_ = true;
     scTypeOn_ = true;
     rdgsOn_ = program_.link.EthernetLink != 1;
@@ -327,6 +378,9 @@ void frmMMenu::closeEvent(QCloseEvent* event) {
 bool frmMMenu::EndProgram(bool orderly) {
     if (ended_) return false;
     ended_ = true;
+    // The window goes at once; the settings rewrite and the port's drain and
+    // close happen after it, while the operator is no longer waiting for it.
+    hide();
     if (orderly) {
         (void)program_.conn.RewriteSettingsAtExit(); // a failure has been told to the operator
         program_.conn.ClosePort();
@@ -386,13 +440,6 @@ void frmMMenu::Print(const QString& line) {
     picText->setPlainText(lines_.join('\n'));
 }
 
-void frmMMenu::SetTextGeometry(int topTwips, int heightTwips) {
-    QRect r = picText->geometry();
-    if (topTwips >= 0) r.moveTop(Twips(topTwips));
-    if (heightTwips >= 0) r.setHeight(Twips(heightTwips));
-    picText->setGeometry(r);
-}
-
 void frmMMenu::ShowStatus(const QString& caption, Rgb background) {
     QPalette p = lblPGText->palette();
     p.setColor(QPalette::Window, QColor(background.r, background.g, background.b));
@@ -412,7 +459,6 @@ void frmMMenu::NotYetAvailable(const char* sentence) { ShowStatus(sentence, Colo
 
 void frmMMenu::RestoreScreen() {
     ClearText();
-    SetTextGeometry(kTextTop, 2535);
     cmdOK->hide();
     lblPGText->hide();
     cmdMenuHelp->show();
@@ -421,7 +467,7 @@ void frmMMenu::RestoreScreen() {
 void frmMMenu::MsgErr() { wm::MsgErr(program_.platform.op); }
 
 void frmMMenu::cmdMenuHelp_Click() {
-    SetTextGeometry(-1, 5175);
+    if (Refused()) return;
     cmdMenuHelp->hide();
     ClearText();
     for (const QString& line : MenuHelpLines()) Print(line);
@@ -434,20 +480,21 @@ void frmMMenu::cmdMenuHelp_Click() {
 }
 
 void frmMMenu::cmdOK_Click() {
+    if (busy_) return; // a click on the window while the transfer runs
     ClearText();
-    SetTextGeometry(-1, 2700);
     cmdMenuHelp->show();
     cmdOK->hide();
 }
 
-void frmMMenu::picText_Click() { RestoreScreen(); }
+void frmMMenu::picText_Click() {
+    if (!busy_) RestoreScreen();
+}
 
 bool frmMMenu::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress) {
         if (watched == picText->viewport()) picText_Click();
         if (watched == centralWidget()) cmdOK_Click();
     }
-    if (event->type() == QEvent::FocusOut && watched == picText) SetTextGeometry(kTextTop, -1);
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -467,6 +514,7 @@ void frmMMenu::OpenAppHelp() {
 // ---------------------------------------------------------------- File
 
 void frmMMenu::mnuFile_Click() {
+    if (Refused()) return;
     RestoreScreen();
     helpTopic_ = 3118;
 }
@@ -474,32 +522,34 @@ void frmMMenu::mnuFile_Click() {
 void frmMMenu::DefaultData() { wm::DefaultData(program_); }
 
 void frmMMenu::mnuDefaultSet_Click() {
-    if (busy_) return op_.Beep();
+    if (Refused()) return;
     DefaultSetup(program_);
-    mnuView->setEnabled(true);
-    mnuPut->setEnabled(true);
+    viewOn_ = putOn_ = true;
+    ApplyMenuStates();
 }
 
 void frmMMenu::mnuOpen_Click() {
-    if (busy_) return op_.Beep();
+    if (Refused()) return;
     if (!OpenSetup(program_)) return;
-    mnuView->setEnabled(true);
-    mnuPut->setEnabled(true);
+    viewOn_ = putOn_ = true;
+    ApplyMenuStates();
 }
 
 void frmMMenu::mnuSave_Click() {
-    if (busy_) return op_.Beep();
+    if (Refused()) return;
     (void)SaveSetup(program_); // a failure has been told to the operator
 }
 
 void frmMMenu::mnuSaveAs_Click() {
-    if (busy_) return op_.Beep();
+    if (Refused()) return;
     (void)SaveSetupAs(program_);
+    UpdateLinkBar();
 }
 
 // ---------------------------------------------------------------- Meter
 
 void frmMMenu::mnuMeter_Click() {
+    if (Refused()) return;
     RestoreScreen();
     helpTopic_ = 3119;
 }
@@ -524,24 +574,31 @@ void frmMMenu::mnuPut_Click() {
 // ---------------------------------------------------------------- View, Commands, Readings
 
 void frmMMenu::mnuView_Click() {
+    if (Refused()) return;
     RestoreScreen();
     helpTopic_ = 3120;
 }
 
-void frmMMenu::mnuSetup_Click() { NotYetAvailable("Setup pages are not available in this version."); }
+void frmMMenu::mnuSetup_Click() {
+    if (!Refused()) NotYetAvailable("Setup pages are not yet available.");
+}
 
 void frmMMenu::mnuMenu_Click() {
-    NotYetAvailable("The front-panel menu view is not available in this version.");
+    if (!Refused()) NotYetAvailable("The front-panel menu view is not yet available.");
 }
 
 void frmMMenu::mnuCmds_Click() {
+    if (Refused()) return;
     RestoreScreen();
     helpTopic_ = 3121;
 }
 
-void frmMMenu::mnuCmdsGo_Click() { NotYetAvailable("The commands window is not available in this version."); }
+void frmMMenu::mnuCmdsGo_Click() {
+    if (!Refused()) NotYetAvailable("The commands window is not yet available.");
+}
 
 void frmMMenu::mnuMRdgs_Click() {
+    if (Refused()) return;
     if (program_.link.UseModbus == 1) {
         if (mnuMRdgsMenu->isVisible()) mnuMRdgsMenu->close();
         program_.platform.op.Ask({"The Custom ASCII protocol must be used to list, plot or graph readings.",
@@ -552,25 +609,33 @@ void frmMMenu::mnuMRdgs_Click() {
     helpTopic_ = 3122;
 }
 
-void frmMMenu::mnuList_Click() { NotYetAvailable("The readings list is not available in this version."); }
+void frmMMenu::mnuList_Click() {
+    if (!Refused()) NotYetAvailable("The readings list is not yet available.");
+}
 
-void frmMMenu::mnuPlot_Click() { NotYetAvailable("The readings plot is not available in this version."); }
+void frmMMenu::mnuPlot_Click() {
+    if (!Refused()) NotYetAvailable("The readings plot is not yet available.");
+}
 
-void frmMMenu::mnuGraph_Click() { NotYetAvailable("The readings graph is not available in this version."); }
+void frmMMenu::mnuGraph_Click() {
+    if (!Refused()) NotYetAvailable("The readings graph is not yet available.");
+}
 
 // ---------------------------------------------------------------- Jumpers, Calibration, Help
 
 void frmMMenu::mnuJmps_Click() {
+    if (Refused()) return;
     RestoreScreen();
     helpTopic_ = 3123;
 }
 
 void frmMMenu::mnuJumper_Click(const QString& window) {
     Q_UNUSED(window); // frmJDCSC ... frmJRS485H, shown beside this window
-    NotYetAvailable("Jumper pictures are not available in this version.");
+    if (!Refused()) NotYetAvailable("Jumper pictures are not yet available.");
 }
 
 void frmMMenu::mnuCalib_Click() {
+    if (Refused()) return;
     RestoreScreen();
     if (program_.link.UseModbus == 1) {
         program_.platform.op.Ask({"The Custom ASCII protocol must be used for this Calibration procedure.",
@@ -578,21 +643,21 @@ void frmMMenu::mnuCalib_Click() {
         return;
     }
     lblPGText->hide();
-    NotYetAvailable("The calibration window is not available in this version.");
+    NotYetAvailable("The calibration window is not yet available.");
     helpTopic_ = 3113;
 }
 
 void frmMMenu::mnuMHelp_Click() {
+    if (Refused()) return;
     ClearText();
     cmdOK->hide();
-    NotYetAvailable("Setup help is not available in this version.");
+    NotYetAvailable("Setup help is not yet available.");
 }
 
 // ---------------------------------------------------------------- SigCondType
 
 void frmMMenu::mnuSCType_Click() {
-    if (busy_ || ended_) return op_.Beep();
-    SetTextGeometry(600, 5000);
+    if (Refused()) return;
     cmdMenuHelp->hide();
     ClearText();
     for (const std::string& line : SCTypeIntroLines()) Print(QString::fromLatin1(line));
@@ -609,7 +674,7 @@ void frmMMenu::mnuSCType_Click() {
 }
 
 void frmMMenu::SCTypeForce(bool loadCell) {
-    if (busy_ || ended_) return op_.Beep();
+    if (Refused()) return;
     ClearText();
     Print(kSCWaitLine);
     RunExchange(
