@@ -51,6 +51,7 @@ void DefaultData(Program& program) {
     program.setup.text = std::string(DefaultSetupText);
     program.link.MeterRevision = DefaultMeterRevision;
     program.SetupFileLine2 = std::string(DefaultSetupFileLine2);
+    program.derived = DeriveSetup(program.setup, program.derived);
 }
 
 void DefaultSetup(Program& program) {
@@ -103,6 +104,9 @@ bool LoadSetupFile(Program& program, const std::filesystem::path& file) {
         program.link.MeterRevision = FieldCode(image, revision);
         if (program.link.MeterRevision == 0) image.Put(revision.pos, "01");
     }
+    // The pages and the menu view read the derived values: they must describe
+    // the setup just opened, not the last one the meter sent.
+    program.derived = DeriveSetup(image, program.derived);
     return true;
 }
 
