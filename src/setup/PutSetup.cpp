@@ -191,6 +191,21 @@ bool CheckPutCompatibility(Program& program, TransferStep& step) {
     return true;
 }
 
+namespace {
+
+// The stretches of the image that the Custom ASCII writes carry: the meter's
+// transfer blocks rather than fields. Characters 13-20 are never written.
+constexpr CharRange kAsciiMain{21, 100};     // "WP18": the main settings
+constexpr CharRange kAsciiMainFront{21, 52}; // "WD18": through the node, in two parts
+constexpr CharRange kAsciiMainBack{73, 48};  // "WC0B"
+constexpr CharRange kAsciiHead{1, 12};       // "W31D": tare, output and count bytes
+constexpr CharRange kAsciiIdentity{121, 8};  // "W26D": revision, family, stop and start characters
+constexpr CharRange kAsciiProtocol{129, 8};  // "W236": protocol, parity and slave address
+
+std::string Chars(const SetupImage& image, CharRange range) { return image.Mid(range.pos, range.len); }
+
+} // namespace
+
 void PutSetupAscii(Program& program) {
     SetupImage& im = program.setup;
     ShowProgress(program, 23);
@@ -202,19 +217,19 @@ void PutSetupAscii(Program& program) {
     if (program.link.MeterFamily == 6) im.SetBits(5, 5, FieldNamed("NoRdgsAlm").pos, 0);
 
     if (program.link.EthernetLink == 0) {
-        SendAscii(program, "WP18" + im.Mid(21, 100) + "Z");
+        SendAscii(program, "WP18" + Chars(im, kAsciiMain) + "Z");
     } else {
         // The node's buffer takes the block in two parts.
-        SendAscii(program, "WD18" + im.Mid(21, 52) + "Z");
+        SendAscii(program, "WD18" + Chars(im, kAsciiMainFront) + "Z");
         ShowProgress(program, 30);
-        SendAscii(program, "WC0B" + im.Mid(73, 48) + "Z");
+        SendAscii(program, "WC0B" + Chars(im, kAsciiMainBack) + "Z");
     }
     ShowProgress(program, 40);
-    SendAscii(program, "W31D" + im.Mid(1, 12) + "Z");
+    SendAscii(program, "W31D" + Chars(im, kAsciiHead) + "Z");
     ShowProgress(program, 50);
-    SendAscii(program, "W26D" + im.Mid(121, 8) + "Z");
+    SendAscii(program, "W26D" + Chars(im, kAsciiIdentity) + "Z");
     ShowProgress(program, 60);
-    SendAscii(program, "W236" + im.Mid(129, 8));
+    SendAscii(program, "W236" + Chars(im, kAsciiProtocol));
 
     program.txn.DelayMs(2000); // the meter stores the blocks before it answers again
     ShowProgress(program, 75);
