@@ -62,7 +62,7 @@ SCCheck CheckSCAfterGet(Program& program) {
     }
     // Go on with a DC board in its first range, which the operator can
     // change on the setup pages and Put.
-    image.Put(35, "01");
+    image.Put(FieldNamed("ScTypeCode").pos, "01"); // the whole byte, clearing whatever corrupted it
     StoreRangeByte(image, FindInputMode(2)->inputMode, 0);
     program.derived = DeriveSetup(image, program.derived);
     return SCCheck::Defaulted;

@@ -1,10 +1,12 @@
 #include "setup/GetSetup.h"
 
-#include <array>
+#include <string_view>
 
 #include "app/Program.h"
 #include "app/Tables.h"
 #include "sc/SigCond.h"
+#include "setup/Fields.h"
+#include "setup/RegisterMap.h"
 #include "setup/TransferSteps.h"
 
 namespace wm {
@@ -14,6 +16,9 @@ namespace {
 std::int16_t& Status(Program& program) { return program.x.TransferStatus; }
 
 void Fail(Program& program, std::int16_t code) { Status(program) = code; }
+
+// A feature bit of the family byte that early family-5 meters leave clear.
+constexpr int kFamilyFiveFeatureBit = 6;
 
 // --- Custom ASCII ---------------------------------------------------------
 
@@ -48,7 +53,7 @@ bool GetSerialMainBlock(Program& program, TransferStep& step) {
     // came whole; otherwise the copy stays.
     const std::string& reply = program.x.RxReply;
     if (reply.size() >= 2 && IsHexText(std::string_view(reply).substr(0, 2)))
-        program.setup.Put(49, UpperCase(reply.substr(0, 2)));
+        program.setup.Put(FieldNamed("ComOpt").pos, UpperCase(reply.substr(0, 2)));
     ShowProgress(program, 42);
     return true;
 }
@@ -92,81 +97,28 @@ bool AppendEightDigits(Program& program, const std::string& letters, const std::
 
 // --- Modbus ---------------------------------------------------------------
 
-// Where a register's value lands in the image: its low byte (two
-// characters), or for a pair the low byte of the register and the whole of
-// the next one (six characters, a numeric field).
-struct Landing {
-    int reg;
-    int imagePos;
-    bool pair;
-};
-
-// clang-format off
-constexpr std::array<Landing, 35> kLandings = {{
-    // 0001-000C (0009-000A, the scale, is decoded on its own)
-    {0x01, 115, true}, {0x03, 109, true}, {0x0B, 97, true},
-    // 0011-001A
-    {0x11, 91, true}, {0x13, 85, true}, {0x15, 79, true}, {0x17, 73, true}, {0x19, 1, true},
-    // 0021-002C
-    {0x21, 27, true}, {0x23, 21, true}, {0x29, 67, true}, {0x2B, 61, true},
-    // 0041-004B
-    {0x41, 59, false}, {0x42, 57, false}, {0x45, 55, false}, {0x46, 53, false}, {0x47, 51, false},
-    {0x48, 49, false}, {0x49, 47, false}, {0x4A, 45, false}, {0x4B, 9, false},
-    // 004C-0057
-    {0x4C, 133, false}, {0x4D, 33, false}, {0x4E, 43, false}, {0x4F, 41, false}, {0x51, 11, false},
-    {0x52, 37, false}, {0x57, 39, false},
-    // 005D-0068
-    {0x5D, 127, false}, {0x5E, 125, false}, {0x5F, 135, false}, {0x64, 131, false}, {0x65, 123, false},
-    {0x66, 121, false}, {0x68, 35, false},
-}};
-// clang-format on
-
-// The read request for `count` registers from `start`, and the length its
-// reply must have: address, function, byte count, four digits a register.
-std::string ReadRequest(int start, int count) {
-    return "03" + Hex(static_cast<std::uint32_t>(start), 4) + Hex(static_cast<std::uint32_t>(count), 4);
-}
-
 std::size_t ReadReplyLength(const Program& program, int count) {
     return 6 + 4 * static_cast<std::size_t>(count) + ModbusCheckLength(program.link);
 }
 
-// In a read reply register k of the block starts at character 7 + 4k, its
-// low byte at 9 + 4k.
-void Land(Program& program, int start, int count) {
-    const std::string& reply = program.x.ModbusReply;
-    for (const Landing& l : kLandings) {
-        if (l.reg < start || l.reg >= start + count) continue;
-        const std::size_t low = 8 + 4 * static_cast<std::size_t>(l.reg - start);
-        program.setup.Put(l.imagePos, reply.substr(low, l.pair ? 6 : 2));
-    }
-}
-
-bool ReadBlock(Program& program, int start, int count, std::int16_t failCode, TransferStep& step) {
-    BeginStep(step, program, "the read of " + RegisterRange(start, count),
-              "a read reply of " + std::to_string(count) + " registers");
-    if (!AskModbus(program, ReadRequest(start, count), ReadReplyLength(program, count), failCode, step))
+// A read reply: address, function and byte count, then four digits a
+// register; the registers land in the image through the register map.
+bool ReadBlock(Program& program, const RegisterBlock& block, TransferStep& step) {
+    BeginStep(step, program, "the read of " + RegisterRange(block.start, block.count),
+              "a read reply of " + std::to_string(block.count) + " registers");
+    if (!AskModbus(program, ReadRequest(block), ReadReplyLength(program, block.count), block.failCode, step))
         return false;
-    Land(program, start, count);
+    LandBlock(program.setup, block,
+              std::string_view(program.x.ModbusReply).substr(6, 4 * static_cast<std::size_t>(block.count)));
     return true;
 }
 
-bool ReadFirstBlock(Program& program, TransferStep& step) {
-    if (!ReadBlock(program, 0x01, 12, getstatus::FirstBlock, step)) return false;
-    const auto scale = HexNumber(std::string_view(program.x.ModbusReply).substr(38, 8)); // 0009-000A
-    if (scale) program.setup.Put(103, ScaledFieldFromRegisters(*scale));
-    return true;
-}
-
-bool ReadBlocksFrom0011(Program& program, int gap, TransferStep& step) {
-    program.txn.DelayMs(gap);
-    // On the serial line 28 registers come in one reply of 122 characters.
-    if (program.link.EthernetLink == 0) return ReadBlock(program, 0x11, 28, getstatus::SecondBlock, step);
-    // The node's buffer holds fewer registers: two requests.
-    if (!ReadBlock(program, 0x11, 10, getstatus::ThirdBlock, step)) return false;
-    ShowProgress(program, 59);
-    program.txn.DelayMs(gap);
-    return ReadBlock(program, 0x21, 12, getstatus::BlockAt0021, step);
+// What the image needs once a block has landed.
+void AfterReadBlock(Program& program, const RegisterBlock& block) {
+    constexpr const FieldDef& duplex = FieldNamed("Duplex");
+    // A family-5 meter's duplex bit is taken as half duplex, whatever the register holds.
+    if (program.link.FamilyFiveFlag == 1 && BlockLands(block, duplex.pos)) StoreFieldCode(program.setup, duplex, 1);
+    if (BlockLands(block, FieldNamed("ModbusAddr").pos)) MakeBroadcastAddressOne(program.setup);
 }
 
 } // namespace
@@ -196,6 +148,7 @@ std::string ScaledFieldFromRegisters(std::uint32_t registers) {
 }
 
 TransferStep GetSetupAscii(Program& program) {
+    constexpr const FieldDef& family = FieldNamed("Family");
     LinkState& link = program.link;
     TransferStep step;
     ShowProgress(program, 9);
@@ -207,16 +160,17 @@ TransferStep GetSetupAscii(Program& program) {
     ShowProgress(program, 65);
     if (link.MeterRevision < 7) program.txn.DelayMs(1000);
     // Early family-5 meters do not report this bit though they have the feature.
-    if (link.FamilyFiveFlag == 1 && link.MeterRevision < 47) program.setup.SetBits(6, 6, 123, 1);
+    if (link.FamilyFiveFlag == 1 && link.MeterRevision < 47)
+        program.setup.SetBits(kFamilyFiveFeatureBit, kFamilyFiveFeatureBit, family.pos, 1);
     if (!AppendEightDigits(program, "X236Z", "characters 129-136", getstatus::ThirdBlock, step)) return step;
     ShowProgress(program, 80);
 
-    link.MeterRevision = program.setup.GetBits(7, 0, 121);
-    link.MeterFamily = program.setup.GetBits(7, 0, 123);
+    link.MeterRevision = FieldCode(program.setup, FieldNamed("Revision"));
+    link.MeterFamily = FieldCode(program.setup, family);
 
     // Bit 13 of the word at 45-48 tells the meter that the program has read
     // its setup; written back at once, no reply.
-    const std::uint32_t word = HexNumber(program.setup.Mid(45, 4)).value_or(0) | 0x2000;
+    const std::uint32_t word = HexNumber(program.setup.Mid(FieldNamed("Address").pos, 4)).value_or(0) | 0x2000;
     SendAscii(program, "W112" + Hex(word, 4));
     ShowProgress(program, 100);
     program.txn.DelayMs(1500);
@@ -234,27 +188,13 @@ TransferStep GetSetupModbus(Program& program) {
     BeginStep(step, program, "the diagnostics echo (function 08)", "the echo of the request");
     if (!AskModbus(program, "0800010000", 12 + ModbusCheckLength(program.link), getstatus::FirstBlock, step))
         return step;
-    ShowProgress(program, 20);
 
-    program.txn.DelayMs(gap);
-    if (!ReadFirstBlock(program, step)) return step;
-    ShowProgress(program, 46);
-
-    if (!ReadBlocksFrom0011(program, gap, step)) return step;
-
-    ShowProgress(program, 72);
-    program.txn.DelayMs(gap);
-    if (!ReadBlock(program, 0x41, 11, getstatus::BlockAt0041, step)) return step;
-    if (program.link.FamilyFiveFlag == 1) program.setup.SetBits(6, 6, 9, 1);
-
-    ShowProgress(program, 85);
-    program.txn.DelayMs(gap);
-    if (!ReadBlock(program, 0x4C, 12, getstatus::BlockAt004C, step)) return step;
-
-    ShowProgress(program, 100);
-    program.txn.DelayMs(gap);
-    if (!ReadBlock(program, 0x5D, 12, getstatus::BlockAt005D, step)) return step;
-    if (program.setup.Mid(135, 2) == "00") program.setup.Put(135, "01"); // slave address 0 is broadcast
+    for (const RegisterBlock& block : GetBlocks(program.link.EthernetLink != 0)) {
+        ShowProgress(program, block.progress);
+        program.txn.DelayMs(gap);
+        if (!ReadBlock(program, block, step)) return step;
+        AfterReadBlock(program, block);
+    }
     return step;
 }
 

@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <optional>
 #include <string_view>
 
 #include "app/Program.h"
 #include "app/Tables.h"
+#include "setup/Fields.h"
 #include "setup/GetSetup.h"
 #include "setup/InputModes.h"
+#include "setup/RegisterMap.h"
 #include "setup/TransferSteps.h"
 
 namespace wm {
@@ -86,25 +87,6 @@ std::string MismatchText(BoardKind meter, BoardKind data) {
 
 // --- the Modbus write -------------------------------------------------------
 
-enum class Field { Pair, Byte, Scaled, Zero };
-struct Reg {
-    Field kind;
-    int pos; // image position; for Zero the number of zero registers
-};
-
-std::string Values(const SetupImage& image, std::initializer_list<Reg> regs) {
-    std::string out;
-    for (const Reg& r : regs) {
-        switch (r.kind) {
-        case Field::Pair: out += SignedFieldToHex8(image.Mid(r.pos, 6)); break;
-        case Field::Scaled: out += ScaledFieldToHex8(image.Mid(r.pos, 6)); break;
-        case Field::Byte: out += "00" + image.Mid(r.pos, 2); break;
-        case Field::Zero: out += std::string(4 * static_cast<std::size_t>(r.pos), '0'); break;
-        }
-    }
-    return out;
-}
-
 // The meter's answer to a write of registers: its slave address, then the
 // function, start register and count of the request.
 bool IsWriteReply(const Program& program, const std::string& request) {
@@ -119,13 +101,12 @@ bool IsWriteReply(const Program& program, const std::string& request) {
 // and through the node an exception reply is not flagged by the transaction
 // layer, and a line that should echo and did not leaves an empty reply with
 // status 0; neither may pass as written.
-bool WriteBlock(Program& program, const std::string& request, std::int16_t failCode, int number, PutResult& result) {
+bool WriteBlock(Program& program, const RegisterBlock& block, int number, PutResult& result) {
     TransferStep& step = result.step;
-    const int start = static_cast<int>(HexNumber(std::string_view(request).substr(2, 4)).value_or(0));
-    const int count = static_cast<int>(HexNumber(std::string_view(request).substr(6, 4)).value_or(0));
+    const std::string request = WriteRequest(program.setup, block);
     BeginStep(step, program,
               "request " + std::to_string(number) + " of " + std::to_string(kModbusPutBlocks) + " (" +
-                  RegisterRange(start, count) + ")",
+                  RegisterRange(block.start, block.count) + ")",
               "a write reply for those registers");
     program.x.ModbusRequest = request;
     program.txn.SendCommand();
@@ -140,88 +121,28 @@ bool WriteBlock(Program& program, const std::string& request, std::int16_t failC
     const bool silent = step.linkStatus == status::NoReply || step.linkStatus == status::NodeTimeout;
     const bool refused = (step.linkStatus >= 1 && step.linkStatus <= 9) || step.exception != 0;
     result.failedBlockMayBeWritten = !silent && !refused;
-    Status(program) = failCode;
+    Status(program) = block.failCode;
     return false;
 }
 
 bool WriteAllBlocks(Program& program, PutResult& result) {
-    const SetupImage& im = program.setup;
     const int gap = ModbusGap(program.link);
-    using F = Field;
-
     ShowProgress(program, 30);
     program.platform.op.SetProgressVisible(true);
-    ShowProgress(program, 40);
-    if (!WriteBlock(program,
-                    "100001000C18" + Values(im, {{F::Pair, 115},
-                                                 {F::Pair, 109},
-                                                 {F::Pair, 115},
-                                                 {F::Pair, 109},
-                                                 {F::Scaled, 103},
-                                                 {F::Pair, 97}}),
-                    putstatus::Request1, 1, result))
-        return false;
-
-    program.txn.DelayMs(gap);
-    ShowProgress(program, 50);
-    if (!WriteBlock(
-            program,
-            "100011000A14" +
-                Values(im, {{F::Pair, 91}, {F::Pair, 85}, {F::Pair, 79}, {F::Pair, 73}, {F::Pair, 1}}),
-            putstatus::Request2Or3, 2, result))
-        return false;
-
-    program.txn.DelayMs(gap);
-    ShowProgress(program, 60);
-    if (!WriteBlock(program,
-                    "100021000C18" + Values(im, {{F::Pair, 27},
-                                                 {F::Pair, 21},
-                                                 {F::Pair, 27},
-                                                 {F::Pair, 21},
-                                                 {F::Pair, 67},
-                                                 {F::Pair, 61}}),
-                    putstatus::Request2Or3, 3, result))
-        return false;
-
-    ShowProgress(program, 70);
-    program.txn.DelayMs(gap);
-    if (!WriteBlock(program,
-                    "10004D000B16" + Values(im, {{F::Byte, 33},
-                                                 {F::Byte, 43},
-                                                 {F::Byte, 41},
-                                                 {F::Zero, 1},
-                                                 {F::Byte, 11},
-                                                 {F::Byte, 37},
-                                                 {F::Zero, 4},
-                                                 {F::Byte, 39}}),
-                    putstatus::Request4, 4, result))
-        return false;
-
-    ShowProgress(program, 80);
-    program.txn.DelayMs(gap);
-    if (!WriteBlock(program, "10005D000306" + Values(im, {{F::Byte, 127}, {F::Byte, 125}, {F::Byte, 135}}),
-                    putstatus::Request5, 5, result))
-        return false;
-
-    const std::string last = "100041000C18" + Values(im, {{F::Byte, 59},
-                                                          {F::Byte, 57},
-                                                          {F::Byte, 59},
-                                                          {F::Byte, 57},
-                                                          {F::Byte, 55},
-                                                          {F::Byte, 53},
-                                                          {F::Byte, 51},
-                                                          {F::Byte, 49},
-                                                          {F::Byte, 47},
-                                                          {F::Byte, 45},
-                                                          {F::Byte, 9},
-                                                          {F::Byte, 133}});
-    // Request 5 has just given the meter its (possibly new) slave address;
-    // the last block goes to that address, and so does everything after it.
-    if (program.setup.Mid(135, 2) == "00") program.setup.Put(135, "01");
-    program.link.ModbusAddressHex = program.setup.Mid(135, 2);
-    ShowProgress(program, 100);
-    program.txn.DelayMs(gap);
-    return WriteBlock(program, last, putstatus::Request6, 6, result);
+    int number = 0;
+    for (const RegisterBlock& block : PutBlocks) {
+        if (block.pause == BlockPause::BeforeProgress) program.txn.DelayMs(gap);
+        ShowProgress(program, block.progress);
+        if (block.pause == BlockPause::AfterProgress) program.txn.DelayMs(gap);
+        if (!WriteBlock(program, block, ++number, result)) return false;
+        // Once the meter has taken its (possibly new) slave address, the
+        // rest of the Put goes to that address, and so does everything after it.
+        if (BlockWrites(block, FieldNamed("ModbusAddr").pos)) {
+            MakeBroadcastAddressOne(program.setup);
+            program.link.ModbusAddressHex = program.setup.Mid(FieldNamed("ModbusAddr").pos, 2);
+        }
+    }
+    return true;
 }
 
 std::optional<std::int64_t> SignedHex(std::string_view digits) {
@@ -270,29 +191,45 @@ bool CheckPutCompatibility(Program& program, TransferStep& step) {
     return true;
 }
 
+namespace {
+
+// The stretches of the image that the Custom ASCII writes carry: the meter's
+// transfer blocks rather than fields. Characters 13-20 are never written.
+constexpr CharRange kAsciiMain{21, 100};     // "WP18": the main settings
+constexpr CharRange kAsciiMainFront{21, 52}; // "WD18": through the node, in two parts
+constexpr CharRange kAsciiMainBack{73, 48};  // "WC0B"
+constexpr CharRange kAsciiHead{1, 12};       // "W31D": tare, output and count bytes
+constexpr CharRange kAsciiIdentity{121, 8};  // "W26D": revision, family, stop and start characters
+constexpr CharRange kAsciiProtocol{129, 8};  // "W236": protocol, parity and slave address
+
+std::string Chars(const SetupImage& image, CharRange range) { return image.Mid(range.pos, range.len); }
+
+} // namespace
+
 void PutSetupAscii(Program& program) {
     SetupImage& im = program.setup;
     ShowProgress(program, 23);
     program.platform.op.SetProgressVisible(true);
     if (Status(program) != status::Ok) return; // the check could not reach the meter
 
-    // Family 6 meters must not receive bit 5 of this byte set.
-    if (program.link.MeterFamily == 6) im.Put(57, Hex(static_cast<std::uint32_t>(im.ByteAt(57) & 0xDF), 2));
+    // Family 6 meters must not receive bit 5 of the alarm byte set (a bit no
+    // field of this program uses).
+    if (program.link.MeterFamily == 6) im.SetBits(5, 5, FieldNamed("NoRdgsAlm").pos, 0);
 
     if (program.link.EthernetLink == 0) {
-        SendAscii(program, "WP18" + im.Mid(21, 100) + "Z");
+        SendAscii(program, "WP18" + Chars(im, kAsciiMain) + "Z");
     } else {
         // The node's buffer takes the block in two parts.
-        SendAscii(program, "WD18" + im.Mid(21, 52) + "Z");
+        SendAscii(program, "WD18" + Chars(im, kAsciiMainFront) + "Z");
         ShowProgress(program, 30);
-        SendAscii(program, "WC0B" + im.Mid(73, 48) + "Z");
+        SendAscii(program, "WC0B" + Chars(im, kAsciiMainBack) + "Z");
     }
     ShowProgress(program, 40);
-    SendAscii(program, "W31D" + im.Mid(1, 12) + "Z");
+    SendAscii(program, "W31D" + Chars(im, kAsciiHead) + "Z");
     ShowProgress(program, 50);
-    SendAscii(program, "W26D" + im.Mid(121, 8) + "Z");
+    SendAscii(program, "W26D" + Chars(im, kAsciiIdentity) + "Z");
     ShowProgress(program, 60);
-    SendAscii(program, "W236" + im.Mid(129, 8));
+    SendAscii(program, "W236" + Chars(im, kAsciiProtocol));
 
     program.txn.DelayMs(2000); // the meter stores the blocks before it answers again
     ShowProgress(program, 75);
@@ -358,22 +295,22 @@ void UpdateSettingsFromSetup(Program& program) {
     if (line.size() < 12) return; // no usable settings file to follow
 
     auto digit = [](int v) { return static_cast<char>('0' + v % 10); };
-    line[1] = digit(im.GetBits(6, 4, 47));
-    const int protocol = im.GetBits(3, 2, 133);
+    line[1] = digit(FieldCode(im, FieldNamed("BaudRate")));
+    const int protocol = FieldCode(im, FieldNamed("SerProtocol"));
     line[4] = digit(protocol);
     int parity = 0;
     if (protocol != 0) {
         link.UseModbus = 1;
-        parity = im.GetBits(1, 0, 133);
+        parity = FieldCode(im, FieldNamed("Parity"));
     } else {
         link.UseModbus = 0;
     }
     line[5] = digit(parity);
-    const int address = im.GetBits(4, 0, 45);
+    const int address = FieldCode(im, FieldNamed("Address"));
     line[7] = static_cast<char>(address < 10 ? address + 48 : address + 55);
-    const std::string modbusAddress = std::to_string(im.ByteAt(135));
+    const std::string modbusAddress = std::to_string(FieldCode(im, FieldNamed("ModbusAddr")));
     line.replace(8, 3, std::string(3 - modbusAddress.size(), '0') + modbusAddress);
-    line[11] = digit(im.GetBits(6, 6, 9));
+    line[11] = digit(FieldCode(im, FieldNamed("Duplex")));
 
     if (line == link.SettingsLine1) return;
     // A protocol or parity code of 3 has no meaning for the link: writing it

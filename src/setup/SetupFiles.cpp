@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 #include "app/Tables.h"
 #include "setup/Defaults.h"
+#include "setup/Fields.h"
 #include "setup/TransferSteps.h"
 
 namespace wm {
@@ -50,6 +51,7 @@ void DefaultData(Program& program) {
     program.setup.text = std::string(DefaultSetupText);
     program.link.MeterRevision = DefaultMeterRevision;
     program.SetupFileLine2 = std::string(DefaultSetupFileLine2);
+    program.derived = DeriveSetup(program.setup, program.derived);
 }
 
 void DefaultSetup(Program& program) {
@@ -97,10 +99,14 @@ bool LoadSetupFile(Program& program, const std::filesystem::path& file) {
     if (image.text.size() == 120) {
         // A file of the main block only: revision 00, family 02.
         image.text += "00020D00";
-        return true;
+    } else {
+        constexpr const FieldDef& revision = FieldNamed("Revision");
+        program.link.MeterRevision = FieldCode(image, revision);
+        if (program.link.MeterRevision == 0) image.Put(revision.pos, "01");
     }
-    program.link.MeterRevision = image.ByteAt(121);
-    if (program.link.MeterRevision == 0) image.Put(121, "01");
+    // The pages and the menu view read the derived values: they must describe
+    // the setup just opened, not the last one the meter sent.
+    program.derived = DeriveSetup(image, program.derived);
     return true;
 }
 
