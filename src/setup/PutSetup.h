@@ -71,8 +71,8 @@ struct PutResult {
     int blocks = 0;              // acknowledged blocks a Put has: 6 in Modbus; 0 in Custom ASCII,
                                  // whose writes get no replies
     int blocksAcknowledged = 0;  // blocks the meter acknowledged, from the first on
-    bool failedBlockMayBeWritten = false; // the failed block got an answer that was neither
-                                          // silence nor a refusal: the meter may have stored it
+    bool failedBlockMayBeWritten = false; // the failed block was not refused: the meter may have
+                                          // stored it (silence cannot tell)
 };
 
 // The whole menu command: status line, the 120-character extension, the

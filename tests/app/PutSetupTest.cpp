@@ -296,9 +296,9 @@ TEST(PutModbus, slaveAddressZeroBecomesOneAndTheLastWriteGoesToTheNewAddress) {
     EXPECT_EQ(moved.program.link.ModbusAddressHex, "2A");
 }
 
-TEST(PutModbus, aCheckThatCannotReadTheBoardDoesNotStopTheWrite) {
-    // Time-outs and short replies in the Modbus check are overwritten by the
-    // Put that follows: the six blocks go out all the same.
+TEST(PutModbus, aCheckThatCannotReadTheBoardStopsThePut) {
+    // A board that was never seen gets nothing written: the check's time-out
+    // is the Put's status.
     for (const int start : {0x68, 0x45}) {
         TransferRig rig(Line1(1));
         ModbusPeer m = DcMeter();
@@ -306,11 +306,11 @@ TEST(PutModbus, aCheckThatCannotReadTheBoardDoesNotStopTheWrite) {
         ServeModbus(rig, m);
         rig.program.setup.text = DefaultImage();
         const PutResult r = PutSetup(rig.program);
-        EXPECT_EQ(r.status, 0) << start;
-        int writes = 0;
-        for (const std::string& q : rig.peer.Requests()) writes += q.substr(2, 2) == "10" ? 1 : 0;
-        EXPECT_EQ(writes, 6) << start;
-        EXPECT_EQ(rig.op.status, kPutOkCaption);
+        EXPECT_EQ(r.status, 21) << start;
+        EXPECT_EQ(r.blocks, 0) << start;
+        for (const std::string& q : rig.peer.Requests()) EXPECT_NE(q.substr(2, 2), "10") << start;
+        EXPECT_EQ(rig.op.status, PutFailureCaption(21));
+        EXPECT_TRUE(rig.op.boxes.empty());
     }
 }
 
