@@ -32,17 +32,31 @@ std::optional<std::string> AskX110(Program& program) {
     return reply;
 }
 
+// One Modbus request whose reply must be the meter's answer to it: a read
+// of one register, or the echo of a single-register write. Anything else (a
+// time-out, a bad check, an exception, a missing echo) is a communication
+// error, told here: an empty or foreign reply must not read as a corrupt
+// board, nor a write that was never acknowledged as done.
+bool AskModbusOrTell(Program& program, const std::string& request, std::size_t dataLength) {
+    program.x.ModbusRequest = request;
+    program.txn.SendCommand();
+    program.txn.ReceiveReply();
+    const std::string& reply = program.x.ModbusReply;
+    const bool answered = program.x.TransferStatus == 0 && reply.size() >= dataLength &&
+                          IsHexText(std::string_view(reply).substr(0, dataLength)) &&
+                          UpperCase(reply.substr(2, 2)) == request.substr(0, 2);
+    if (!answered) MsgErr(program.platform.op);
+    return answered;
+}
+
 // R, the stored input-mode/range byte, from the meter; nullopt after a
 // communication error (already told).
 std::optional<std::string> ReadStoredRange(Program& program) {
     if (program.link.UseModbus != 0) {
         // The register's low byte is characters 9-10 of every Modbus reply
-        // form (RTU, ASCII and TCP alike). The meter's answer is not
-        // otherwise examined: a short reply reads as a corrupt identification.
-        program.x.ModbusRequest = "0300450001";
-        program.txn.SendCommand();
-        program.txn.ReceiveReply();
-        return program.x.ModbusReply.size() >= 10 ? program.x.ModbusReply.substr(8, 2) : std::string();
+        // form (RTU, ASCII and TCP alike).
+        if (!AskModbusOrTell(program, "0300450001", 10)) return std::nullopt;
+        return program.x.ModbusReply.substr(8, 2);
     }
     const auto reply = AskX110(program);
     if (!reply) return std::nullopt;
@@ -129,9 +143,7 @@ SCRestoreReport RestoreSCType(Program& program, SCBoard board) {
     const bool dc = board == SCBoard::DC;
     report.lines = {kSCWaitLine};
     if (program.link.UseModbus != 0) {
-        program.x.ModbusRequest = dc ? "1000450001020060" : "10004500010200D0";
-        program.txn.SendCommand();
-        program.txn.ReceiveReply(); // collected, not examined: the text says what was asked for
+        if (!AskModbusOrTell(program, dc ? "1000450001020060" : "10004500010200D0", 12)) return report;
     } else {
         const auto reply = AskX110(program);
         if (!reply) return report;

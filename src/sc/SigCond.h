@@ -40,7 +40,9 @@ struct SCTypeReport {
 [[nodiscard]] std::vector<std::string> SCTypeVerdict(const std::string& r, bool& showOK);
 
 // mnuSCType_Click: reads R from the meter (register 0045 over Modbus,
-// "X110" in Custom ASCII) and explains it. The status line is hidden.
+// "X110" in Custom ASCII) and explains it. The status line is hidden. A
+// reply that is not the meter's answer is a communication error (MsgErr,
+// text area cleared and hidden).
 [[nodiscard]] SCTypeReport ReadSCType(Program& program);
 
 enum class SCBoard { DC, LoadCell };
@@ -54,7 +56,8 @@ struct SCRestoreReport {
 
 // mnuSCDC_Click / mnuSCLC_Click: writes the board's input-mode/range byte to
 // DC 200 mV ("60") or load cell 20 mV ("D0"). The image is not changed; the
-// next Get reads the new state.
+// next Get reads the new state. A Modbus write the meter does not echo, or a
+// Custom ASCII read that fails, is a communication error: the WAIT line stays.
 [[nodiscard]] SCRestoreReport RestoreSCType(Program& program, SCBoard board);
 
 } // namespace wm

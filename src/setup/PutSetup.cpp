@@ -116,11 +116,11 @@ bool WriteBlock(Program& program, const RegisterBlock& block, int number, PutRes
         ++result.blocksAcknowledged;
         return true;
     }
-    // Silence or a refusal means the meter did not take the block; any other
-    // answer means it heard the request and may well have stored it.
-    const bool silent = step.linkStatus == status::NoReply || step.linkStatus == status::NodeTimeout;
+    // Only a refusal says the meter did not take the block. Silence does not:
+    // the meter may have stored it and answered too late, or its answer may
+    // have been lost on the way.
     const bool refused = (step.linkStatus >= 1 && step.linkStatus <= 9) || step.exception != 0;
-    result.failedBlockMayBeWritten = !silent && !refused;
+    result.failedBlockMayBeWritten = !refused;
     Status(program) = block.failCode;
     return false;
 }
@@ -241,7 +241,8 @@ void PutSetupAscii(Program& program) {
 
 void PutSetupModbus(Program& program, PutResult& result) {
     // The Modbus Put goes ahead whatever the check left: a check that could
-    // not read the board (a time-out, a short reply) does not stop it.
+    // not read the board (a time-out, a short reply) does not stop it: the
+    // Modbus Put has always written the setup whatever the check could read.
     Status(program) = status::Ok;
     result.blocks = kModbusPutBlocks;
     result.blocksAcknowledged = 0;
@@ -336,9 +337,8 @@ std::string PartialWriteText(const PutResult& result) {
     const std::string again = " Put the setup again when the link works.";
     if (k == 0) {
         if (!result.failedBlockMayBeWritten) return {};
-        return "The meter's answer to block 1" + of +
-               " could not be used, but the meter may have taken the block: its setup may now be partly "
-               "written." +
+        return "The meter did not acknowledge block 1" + of +
+               ", but it may have taken the block: its setup may now be partly written." +
                again;
     }
     const std::string blocks = k == 1 ? "block 1" : "blocks 1 to " + std::to_string(k);

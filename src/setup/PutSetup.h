@@ -36,9 +36,9 @@ struct PutResult;
 // A Modbus Put writes the setup in this many blocks, each acknowledged.
 inline constexpr int kModbusPutBlocks = 6;
 
-// The writes themselves; the result is in TransferStatus. Both write nothing
-// when the check left a non-zero status. The Custom ASCII Put reads no
-// replies. The Modbus Put stops at the first request that fails (codes
+// The writes themselves; the result is in TransferStatus. The Custom ASCII
+// Put writes nothing when the check left a non-zero status, and reads no
+// replies; the Modbus Put writes whatever the check could read. The Modbus Put stops at the first request that fails (codes
 // 11-15; a reply that is not a write reply, an exception included, fails
 // too), and writes nothing to an image without characters 129-136 (14).
 // The Modbus Put counts the blocks the meter acknowledged in `result` and
@@ -71,8 +71,8 @@ struct PutResult {
     int blocks = 0;              // acknowledged blocks a Put has: 6 in Modbus; 0 in Custom ASCII,
                                  // whose writes get no replies
     int blocksAcknowledged = 0;  // blocks the meter acknowledged, from the first on
-    bool failedBlockMayBeWritten = false; // the failed block got an answer that was neither
-                                          // silence nor a refusal: the meter may have stored it
+    bool failedBlockMayBeWritten = false; // the failed block was not refused: the meter may have
+                                          // stored it (silence cannot tell)
 };
 
 // The whole menu command: status line, the 120-character extension, the

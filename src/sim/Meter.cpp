@@ -91,6 +91,7 @@ Reply Meter::Handle(const Frame& frame) {
     for (const ReplyPiece& piece : reply)
         entry.reply += piece.bytes;
     log_.push_back(std::move(entry));
+    if (heard) heard(log_.back());
     return reply;
 }
 

@@ -7,6 +7,7 @@
 // complete request at a time and answers with the bytes to send and the
 // pauses before them (MeterSession and SimPort do the timing).
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,10 @@ public:
     // --- what it heard ---
     [[nodiscard]] const std::vector<LogEntry>& Log() const { return log_; }
     void ClearLog() { log_.clear(); }
+    // Told of every complete request as it is logged, before its reply goes
+    // out: lets a test act on the line (pull the cable, start noise) at the
+    // moment a given request arrives.
+    std::function<void(const LogEntry&)> heard;
 
     // --- protocol ---
     [[nodiscard]] Framing FramingFor(char firstByte) const;
