@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/Tables.h"
+#include "comm/Hex.h"
 
 namespace wm {
 
@@ -109,8 +110,8 @@ std::string ReplyProblem(const Program& program, const MeterCommand& command) {
     const std::string expected =
         link.ModbusAddressHex + std::string(command.isReading ? std::string(function) + "04" : request.substr(0, 10));
     const std::size_t length = (command.isReading ? 14 : 12) + CheckLength(link);
-    const int exception = text.size() >= 6 && HexValue(text[2]) >= 8 ? HexValue(text[4]) * 16 + HexValue(text[5]) : 0;
-    if (exception > 0) return "the meter answered with Modbus exception " + std::string(text.substr(4, 2));
+    if (x.ModbusException != 0)
+        return "the meter answered with Modbus exception " + std::string(text.substr(4, 2));
     if (text.size() != length || !SameHex(std::string_view(text).substr(0, expected.size()), expected) ||
         (command.isReading && DecodeModbusReading(text).empty()))
         return "the reply was not the meter's answer to function " + std::string(function) + " (" +
@@ -137,8 +138,13 @@ CommandOutcome RunMeterCommand(Program& program, const MeterCommand& command) {
     program.txn.ReceiveReply();
     out.status = x.TransferStatus;
     const std::string code = " (status " + std::to_string(x.TransferStatus) + ")";
-    out.cause = x.TransferStatus != 0 ? DescribeLinkStatus(x.TransferStatus, modbus) + code
-                                      : ReplyProblem(program, command);
+    if (x.TransferStatus == 0) {
+        out.cause = ReplyProblem(program, command);
+    } else if (x.ModbusException != 0) {
+        out.cause = "the meter answered with Modbus exception " + ByteToHex(x.ModbusException) + code;
+    } else {
+        out.cause = DescribeLinkStatus(x.TransferStatus, modbus) + code;
+    }
     if (!out.cause.empty()) {
         out.failed = true;
         out.caption = std::string(command.failureText);
