@@ -191,7 +191,7 @@ void Connection::Tell(const std::string& problem) {
     if (problem == lastProblem_) return; // start-up opens twice; say it once
     lastProblem_ = problem;
     op_.Ask({problem + "\rThe program goes on without a meter link.", "Connection", Buttons::Ok, Answer::Ok,
-             Icon::Exclamation});
+             Icon::Exclamation, MessageId::ConnectionProblem});
 }
 
 void Connection::OpenConnection() {
@@ -211,7 +211,7 @@ void Connection::OpenConnection() {
     if (link_.BoardCode == 8) {
         refused_ = true;
         op_.Ask({"Wrong Instrument Setup program for this meter.  Please terminate program.", "Program Error",
-                 Buttons::Ok, Answer::Ok, Icon::None});
+                 Buttons::Ok, Answer::Ok, Icon::None, MessageId::WrongInstrument});
         op_.EndProgram();
         return;
     }
@@ -257,7 +257,7 @@ bool Connection::RewriteSettings() {
     const std::string problem = WriteSettingsFile(settingsFile_, link_.SettingsLine1, link_.SettingsLine2);
     if (!problem.empty()) {
         op_.Ask({"Settings file " + settingsFile_.string() + ": " + problem + ".", "Connection", Buttons::Ok,
-                 Answer::Ok, Icon::Exclamation});
+                 Answer::Ok, Icon::Exclamation, MessageId::SettingsFileNotWritten});
         return false;
     }
     return true;

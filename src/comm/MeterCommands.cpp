@@ -123,6 +123,11 @@ std::string ReplyProblem(const Program& program, const MeterCommand& command) {
 
 CommandOutcome RunMeterCommand(Program& program, const MeterCommand& command) {
     CommandOutcome out;
+    if (program.txn.Waiting()) {
+        out.refused = true;
+        out.status = status::Refused;
+        return out;
+    }
     out.caption = std::string(command.sentText);
     out.colour = ColourGreen;
     Exchange& x = program.x;
@@ -134,7 +139,10 @@ CommandOutcome RunMeterCommand(Program& program, const MeterCommand& command) {
     }
     program.txn.SendCommand();
     const bool awaits = command.reply == ReplyRule::Always || (command.reply == ReplyRule::ModbusOnly && modbus);
-    if (!awaits) return out;
+    if (!awaits) {
+        out.succeeded = true;
+        return out;
+    }
     program.txn.ReceiveReply();
     out.status = x.TransferStatus;
     const std::string code = " (status " + std::to_string(x.TransferStatus) + ")";
@@ -152,6 +160,7 @@ CommandOutcome RunMeterCommand(Program& program, const MeterCommand& command) {
         if (command.isReading) x.RxReply.clear(); // a reply that is not a reading never reaches a reading box
         return out;
     }
+    out.succeeded = true;
     if (!command.isReading) {
         out.clearPeak = command.clearsPeak;
         return out;

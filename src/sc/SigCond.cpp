@@ -17,7 +17,7 @@ constexpr const char* kCorruptQuestion =
 
 bool AskToEnd(Program& program) {
     const Answer a = program.platform.op.Ask(
-        {kCorruptQuestion, "Signal Conditioner error", Buttons::YesNo, Answer::Yes, Icon::None});
+        {kCorruptQuestion, "Signal Conditioner error", Buttons::YesNo, Answer::Yes, Icon::None, MessageId::CorruptType});
     return a == Answer::Yes;
 }
 
@@ -69,7 +69,8 @@ SCCheck CheckSCAfterGet(Program& program) {
 }
 
 void MsgErr(Operator& op) {
-    op.Ask({"Communication error.  Try again.", "Error", Buttons::Ok, Answer::Ok, Icon::None});
+    op.Ask({"Communication error.  Try again.", "Error", Buttons::Ok, Answer::Ok, Icon::None,
+            MessageId::CommunicationError});
 }
 
 const std::vector<std::string>& SCTypeIntroLines() {
@@ -117,6 +118,7 @@ SCTypeReport ReadSCType(Program& program) {
     const std::vector<std::string> verdict = SCTypeVerdict(*r, report.showOK);
     report.lines.insert(report.lines.end(), verdict.begin(), verdict.end());
     program.platform.op.HideStatus();
+    report.succeeded = true;
     return report;
 }
 
@@ -131,14 +133,24 @@ SCRestoreReport RestoreSCType(Program& program, SCBoard board) {
     if (program.link.UseModbus != 0) {
         program.x.ModbusRequest = dc ? "1000450001020060" : "10004500010200D0";
         program.txn.SendCommand();
-        program.txn.ReceiveReply(); // collected, not examined: the text says what was asked for
+        program.txn.ReceiveReply();
+        // The text says what was asked for; the outcome says whether the
+        // meter took it: a write reply for register 0045.
+        const std::string& reply = program.x.ModbusReply;
+        report.status = program.x.TransferStatus;
+        report.succeeded = program.x.TransferStatus == status::Ok && program.x.ModbusException == 0 &&
+                           reply.size() == 12 + ModbusCheckLength(program.link) &&
+                           UpperCase(reply.substr(0, 12)) == UpperCase(program.link.ModbusAddressHex + "1000450001");
     } else {
         const auto reply = AskX110(program);
+        report.status = program.x.TransferStatus;
         if (!reply) return report;
         // The first byte of the pair is kept as the meter has it.
         const std::string first = reply->substr(0, 2);
         program.txn.DelayMs(2000);
         SendAscii(program, "W110" + first + (dc ? "60" : "D0"));
+        report.status = program.x.TransferStatus;
+        report.succeeded = report.status == status::Ok;
     }
     report.lines = {dc ? "Signal Conditioner type set to DC and 200 mV range."
                        : "Signal Conditioner type set to Load Cell and 20 mV DC range."};

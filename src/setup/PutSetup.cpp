@@ -67,8 +67,8 @@ bool ReadBoardModbus(Program& program, int gap, MeterBoard& board, TransferStep&
     return true;
 }
 
-bool Abandon(Program& program, const char* text) {
-    program.platform.op.Ask({text, "", Buttons::Ok, Answer::Ok, Icon::None});
+bool Abandon(Program& program, const char* text, MessageId id) {
+    program.platform.op.Ask({text, "", Buttons::Ok, Answer::Ok, Icon::None, id});
     program.platform.op.HideStatus();
     Status(program) = status::Ok;
     return false;
@@ -245,20 +245,22 @@ bool CheckPutCompatibility(Program& program, TransferStep& step) {
 
     const BoardKind meter = BoardKindOf(board.type, board.mode);
     if (meter == BoardKind::Undetermined)
-        return Abandon(program, "Meter type could not be determined, DPM PUT will be aborted.");
+        return Abandon(program, "Meter type could not be determined, DPM PUT will be aborted.",
+                       MessageId::MeterTypeUndetermined);
 
     const std::string range = program.setup.Mid(55, 2);
     const BoardKind data = BoardKindOf(program.setup.Mid(35, 2), range.empty() ? -1 : HexDigitValue(range[0]));
     if (data == BoardKind::Undetermined)
         return Abandon(program,
                        "Data to be PUT contains incompatible Signal Conditioner Type and Range, DPM PUT "
-                       "will be aborted.");
+                       "will be aborted.",
+                       MessageId::IncompatibleData);
 
     if (meter != data) {
         Operator& op = program.platform.op;
         op.HideStatus();
-        if (op.Ask({MismatchText(meter, data), "Error", Buttons::YesNo, Answer::No, Icon::None}) !=
-            Answer::Yes) {
+        if (op.Ask({MismatchText(meter, data), "Error", Buttons::YesNo, Answer::No, Icon::None,
+                    MessageId::SCMismatch}) != Answer::Yes) {
             Status(program) = status::Ok;
             return false;
         }
@@ -465,7 +467,8 @@ PutResult PutSetup(Program& program) {
     if (result.status != status::Ok) {
         op.SetStatus(PutFailureCaption(result.status), ColourRed);
         const std::string partly = PartialWriteText(result);
-        if (!partly.empty()) op.Ask({partly, "Put Setup", Buttons::Ok, Answer::Ok, Icon::Exclamation});
+        if (!partly.empty())
+            op.Ask({partly, "Put Setup", Buttons::Ok, Answer::Ok, Icon::Exclamation, MessageId::PartialWrite});
     } else {
         op.SetStatus(kPutOkCaption, ColourGreen);
     }

@@ -62,6 +62,11 @@ void PutSetupModbus(Program& program, PutResult& result);
 void UpdateSettingsFromSetup(Program& program);
 
 struct PutResult {
+    // The setup was written: every Modbus block acknowledged, or every Custom
+    // ASCII write sent after a check that passed. A refused or abandoned Put
+    // leaves status 0 and is no success.
+    [[nodiscard]] bool ok() const { return !refused && !abandoned && !endProgram && status == 0; }
+
     bool refused = false;    // another exchange was running: nothing was done
     bool abandoned = false;  // the check stopped the Put (its message box was the only sign)
     bool endProgram = false; // the reread settings refuse this instrument
