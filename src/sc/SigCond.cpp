@@ -17,7 +17,8 @@ constexpr const char* kCorruptQuestion =
 
 bool AskToEnd(Program& program) {
     const Answer a = program.platform.op.Ask(
-        {kCorruptQuestion, "Signal Conditioner error", Buttons::YesNo, Answer::Yes, Icon::None, MessageId::CorruptType});
+        {kCorruptQuestion, "Signal Conditioner error", Buttons::YesNo, Answer::Yes, Icon::None,
+         MessageId::CorruptType});
     return a == Answer::Yes;
 }
 
