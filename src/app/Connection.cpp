@@ -50,6 +50,16 @@ std::string TwoHex(int v) {
 // nearest with halves to even (the way the counts have always been rounded).
 int CharTime(double bitTimesMs, int baud) { return static_cast<int>(std::nearbyint(bitTimesMs / baud)); }
 
+// The board code is character 17 and everything after it, read as a decimal
+// number. Code 8 names an instrument this program must not set up; it is
+// recognised on its own, whatever else line 1 holds: the digits from 17 on
+// stand for the number 8 (leading zeros allowed).
+bool NamesWrongInstrument(const std::string& line1) {
+    if (line1.size() < 17 || !AllDigits(line1.substr(16))) return false;
+    const std::size_t first = line1.find_first_not_of('0', 16);
+    return first != std::string::npos && line1.substr(first) == "8";
+}
+
 int BaudOf(const LinkState& link) { return std::stoi(std::string(BaudRates[static_cast<std::size_t>(link.BaudIndex)])); }
 
 } // namespace
@@ -191,7 +201,7 @@ void Connection::Tell(const std::string& problem) {
     if (problem == lastProblem_) return; // start-up opens twice; say it once
     lastProblem_ = problem;
     op_.Ask({problem + "\rThe program goes on without a meter link.", "Connection", Buttons::Ok, Answer::Ok,
-             Icon::Exclamation});
+             Icon::Exclamation, MessageId::ConnectionProblem});
 }
 
 void Connection::OpenConnection() {
@@ -203,18 +213,24 @@ void Connection::OpenConnection() {
         link_.SettingsLine1 = text.line1;
         link_.SettingsLine2 = text.line2;
         link_.Problem = problem;
+    }
+
+    // The wrong instrument is refused before any problem of the file is told:
+    // a malformed field beside it must not let the program go on.
+    if (NamesWrongInstrument(text.line1)) {
+        link_.BoardCode = 8;
+        refused_ = true;
+        op_.Ask({"Wrong Instrument Setup program for this meter.  Please terminate program.", "Program Error",
+                 Buttons::Ok, Answer::Ok, Icon::None, MessageId::WrongInstrument});
+        op_.EndProgram();
+        return;
+    }
+    if (!problem.empty()) {
         if (port_.IsOpen()) port_.Close();
         Tell("Settings file " + settingsFile_.string() + ": " + problem + ".");
         return;
     }
 
-    if (link_.BoardCode == 8) {
-        refused_ = true;
-        op_.Ask({"Wrong Instrument Setup program for this meter.  Please terminate program.", "Program Error",
-                 Buttons::Ok, Answer::Ok, Icon::None});
-        op_.EndProgram();
-        return;
-    }
     if (link_.EthernetLink == 1) return; // the node link is built by the Ethernet window
     if (link_.PortType == 0) {
         lastProblem_.clear();
@@ -257,7 +273,7 @@ bool Connection::RewriteSettings() {
     const std::string problem = WriteSettingsFile(settingsFile_, link_.SettingsLine1, link_.SettingsLine2);
     if (!problem.empty()) {
         op_.Ask({"Settings file " + settingsFile_.string() + ": " + problem + ".", "Connection", Buttons::Ok,
-                 Answer::Ok, Icon::Exclamation});
+                 Answer::Ok, Icon::Exclamation, MessageId::SettingsFileNotWritten});
         return false;
     }
     return true;

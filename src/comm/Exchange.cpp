@@ -13,7 +13,7 @@ struct Meaning {
 
 // Codes 1..9 are what the meter's exception reply said under Modbus; Get and
 // Put also use small numbers for their own steps, so the text names both.
-constexpr std::array<Meaning, 18> Meanings = {{
+constexpr std::array<Meaning, 20> Meanings = {{
     {0, "no fault found"},
     {1, "Modbus exception 01, illegal function (or a transfer step's code 1)"},
     {2, "Modbus exception 02, illegal data address (or a transfer step's code 2)"},
@@ -35,6 +35,8 @@ constexpr std::array<Meaning, 18> Meanings = {{
      "the line did not go quiet: characters kept coming past the longest reply the meter sends "
      "(line noise, or the meter is in continuous output)"},
     {status::DeviceGone, "the serial device went away (unplugged, or the other end closed)"},
+    {status::MeterRefused, "the meter refused the request (a Modbus exception other than 01 to 09)"},
+    {status::Refused, "another exchange was running; this one was refused"},
 }};
 } // namespace
 

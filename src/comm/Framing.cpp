@@ -8,6 +8,18 @@ namespace wm {
 
 namespace {
 std::uint8_t Byte(char c) { return static_cast<std::uint8_t>(c); }
+
+// The exception code of a reply text in digit form (address, function code,
+// exception code, ...): the code when the function code has bit 7 set and
+// the code is two hex digits other than 00, else 0.
+int ExceptionInDigits(std::string_view digits) {
+    if (digits.size() < 6) return 0;
+    const int function = HexDigitValue(digits[2]);
+    const int hi = HexDigitValue(digits[4]);
+    const int lo = HexDigitValue(digits[5]);
+    if (function < 8 || HexDigitValue(digits[3]) < 0 || hi < 0 || lo < 0) return 0;
+    return hi * 16 + lo;
+}
 } // namespace
 
 void CrcRegisters::CrcStep(std::uint8_t byte) {
@@ -87,13 +99,14 @@ ReplyCheck CheckRtuReply(std::string_view collected) {
         return r;
     }
     r.ModbusReply = BytesToHex(collected);
-    if (Byte(collected[1]) <= 127) return r;
-    if (collected.size() < 3) {
+    if (message.size() < 2 || Byte(message[1]) <= 127) return r;
+    // An exception reply is address, function code + 80, exception code.
+    if (message.size() < 3 || message[2] == '\0') {
         r.status = status::ReadFailure;
         return r;
     }
-    const int lastDigit = Byte(collected[2]) & 0x0F;
-    r.status = static_cast<std::int16_t>(lastDigit >= 1 && lastDigit <= 9 ? lastDigit : 0);
+    r.exception = Byte(message[2]);
+    r.status = r.exception <= 9 ? static_cast<std::int16_t>(r.exception) : status::MeterRefused;
     return r;
 }
 
@@ -112,7 +125,11 @@ ReplyCheck CheckAsciiReply(std::string_view collected) {
     r.ModbusReply = r.RxReply.substr(1) + "  ";
     const std::string_view line = r.RxReply;
     const std::string_view pairs = line.substr(1, line.size() - 3);
-    if (LrcDigits(pairs) != line.substr(line.size() - 2)) r.status = status::BadLrc;
+    if (LrcDigits(pairs) != line.substr(line.size() - 2)) {
+        r.status = status::BadLrc;
+        return r;
+    }
+    r.exception = ExceptionInDigits(r.ModbusReply);
     return r;
 }
 
@@ -123,6 +140,7 @@ ReplyCheck CheckTcpReply(std::string_view received, std::int32_t transactionId) 
         return r;
     }
     if (received.size() > 6) r.ModbusReply = BytesToHex(received.substr(6));
+    r.exception = ExceptionInDigits(r.ModbusReply);
     return r;
 }
 

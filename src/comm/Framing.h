@@ -47,11 +47,15 @@ struct CrcRegisters {
 [[nodiscard]] std::string BuildTcpFrame(std::int32_t& transactionId, std::string_view requestHex);
 
 // What checking a collected reply gives. An empty text means the check left
-// that text unset.
+// that text unset. A Modbus exception reply (an intact frame whose function
+// code has bit 7 set) is the meter refusing the request, not a fault of the
+// link: its code is in `exception` in every framing, apart from the status.
+// The checks are total: no input makes them throw.
 struct ReplyCheck {
     std::int16_t status = 0;
     std::string RxReply;
     std::string ModbusReply;
+    int exception = 0; // the meter's exception code, 1..255; 0: no exception reply
 };
 
 // A line that echoes returns what was sent ahead of the reply. True and the
@@ -69,8 +73,10 @@ struct ReplyCheck {
 
 // Modbus RTU: the CRC of all but the last two bytes must equal them (else
 // 24). The reply text is the whole frame in digits, CRC included. An
-// exception reply (function code above 127) gives the last digit of its
-// exception code when that is 1..9, else 0. A frame too short to decode
+// exception reply (function code above 127) gives its exception code as the
+// status when that is 01..09, MeterRefused for any other code (0A, 0B and
+// the meter's own codes), so no refusal ever reads as status 0. A frame too
+// short to decode, or an exception reply without a code or with code 00,
 // gives 27.
 [[nodiscard]] ReplyCheck CheckRtuReply(std::string_view collected);
 
@@ -78,12 +84,15 @@ struct ReplyCheck {
 // CR before it; its last two digits must be the LRC of the pairs between the
 // ":" and them (else 26, the reply text still set). The reply text is the
 // line without ":" and with two blanks appended, so it is as long as the RTU
-// form. A line too short to hold ":" and the LRC gives 27.
+// form. A line too short to hold ":" and the LRC gives 27. An exception reply
+// with a good LRC keeps status 0 (the callers' own checks fail it with their
+// codes, as they always have) and carries its code in `exception`.
 [[nodiscard]] ReplyCheck CheckAsciiReply(std::string_view collected);
 
 // Modbus TCP through the node: the first two bytes must be transactionId,
 // high byte first (else 27); the reply text is everything from the seventh
-// byte on (unit identifier, function code, data).
+// byte on (unit identifier, function code, data). An exception reply keeps
+// status 0 and carries its code in `exception`, as in Modbus ASCII.
 [[nodiscard]] ReplyCheck CheckTcpReply(std::string_view received, std::int32_t transactionId);
 
 // Custom ASCII through the node: the text as delivered, without a final LF

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/Tables.h"
+#include "comm/Hex.h"
 
 namespace wm {
 
@@ -109,8 +110,8 @@ std::string ReplyProblem(const Program& program, const MeterCommand& command) {
     const std::string expected =
         link.ModbusAddressHex + std::string(command.isReading ? std::string(function) + "04" : request.substr(0, 10));
     const std::size_t length = (command.isReading ? 14 : 12) + CheckLength(link);
-    const int exception = text.size() >= 6 && HexValue(text[2]) >= 8 ? HexValue(text[4]) * 16 + HexValue(text[5]) : 0;
-    if (exception > 0) return "the meter answered with Modbus exception " + std::string(text.substr(4, 2));
+    if (x.ModbusException != 0)
+        return "the meter answered with Modbus exception " + std::string(text.substr(4, 2));
     if (text.size() != length || !SameHex(std::string_view(text).substr(0, expected.size()), expected) ||
         (command.isReading && DecodeModbusReading(text).empty()))
         return "the reply was not the meter's answer to function " + std::string(function) + " (" +
@@ -122,6 +123,11 @@ std::string ReplyProblem(const Program& program, const MeterCommand& command) {
 
 CommandOutcome RunMeterCommand(Program& program, const MeterCommand& command) {
     CommandOutcome out;
+    if (program.txn.Waiting()) {
+        out.refused = true;
+        out.status = status::Refused;
+        return out;
+    }
     out.caption = std::string(command.sentText);
     out.colour = ColourGreen;
     Exchange& x = program.x;
@@ -133,12 +139,20 @@ CommandOutcome RunMeterCommand(Program& program, const MeterCommand& command) {
     }
     program.txn.SendCommand();
     const bool awaits = command.reply == ReplyRule::Always || (command.reply == ReplyRule::ModbusOnly && modbus);
-    if (!awaits) return out;
+    if (!awaits) {
+        out.succeeded = true;
+        return out;
+    }
     program.txn.ReceiveReply();
     out.status = x.TransferStatus;
     const std::string code = " (status " + std::to_string(x.TransferStatus) + ")";
-    out.cause = x.TransferStatus != 0 ? DescribeLinkStatus(x.TransferStatus, modbus) + code
-                                      : ReplyProblem(program, command);
+    if (x.TransferStatus == 0) {
+        out.cause = ReplyProblem(program, command);
+    } else if (x.ModbusException != 0) {
+        out.cause = "the meter answered with Modbus exception " + ByteToHex(x.ModbusException) + code;
+    } else {
+        out.cause = DescribeLinkStatus(x.TransferStatus, modbus) + code;
+    }
     if (!out.cause.empty()) {
         out.failed = true;
         out.caption = std::string(command.failureText);
@@ -146,6 +160,7 @@ CommandOutcome RunMeterCommand(Program& program, const MeterCommand& command) {
         if (command.isReading) x.RxReply.clear(); // a reply that is not a reading never reaches a reading box
         return out;
     }
+    out.succeeded = true;
     if (!command.isReading) {
         out.clearPeak = command.clearsPeak;
         return out;

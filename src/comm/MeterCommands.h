@@ -31,6 +31,11 @@ struct MeterCommand {
 struct CommandOutcome {
     std::string caption;
     Rgb colour;
+    // Exactly one of these three: the command went out and any awaited reply
+    // was the meter's answer to it; it failed (the caption says so); or it
+    // was refused because another exchange was waiting (nothing was sent).
+    bool succeeded = false;
+    bool refused = false;
     bool failed = false;
     bool clearPeak = false;
     std::optional<std::string> reading; // the text the reading box shows
@@ -44,7 +49,8 @@ struct CommandOutcome {
 inline constexpr std::size_t kLongestReading = 32;
 
 // Runs one command row as a button click does: status text first, then the
-// exchange. A reply that was awaited must be the meter's answer to this
+// exchange. While another exchange waits nothing is done (refused, no
+// caption). A reply that was awaited must be the meter's answer to this
 // command: under Modbus the write-coil or write-registers echo, or a reading
 // reply of two registers; in Custom ASCII a reading of printable characters,
 // neither empty nor longer than kLongestReading. Anything else fails with

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
+#include <utility>
 
 #include "comm/Framing.h"
 
@@ -90,9 +90,43 @@ void Transaction::FrameRequest() {
     }
 }
 
+void Transaction::Refuse() {
+    ++refused_;
+    x_.TransferStatus = status::Refused;
+    x_.RxReply.clear();
+    x_.ModbusReply.clear();
+    x_.ModbusException = 0;
+}
+
+void Transaction::Wait(std::uint32_t ms) {
+    const Kept kept = Keep();
+    pump_.WaitFor(ms);
+    if (refused_ != kept.refused) Restore(kept);
+}
+
+void Transaction::ProcessEvents() {
+    const Kept kept = Keep();
+    pump_.ProcessEvents();
+    if (refused_ != kept.refused) Restore(kept);
+}
+
+Transaction::Kept Transaction::Keep() const {
+    return {x_.TxCommand, x_.ModbusRequest, x_.ModbusReply, x_.RxReply, x_.TransferStatus, x_.ModbusException,
+            refused_};
+}
+
+void Transaction::Restore(Kept kept) {
+    x_.TxCommand = std::move(kept.TxCommand);
+    x_.ModbusRequest = std::move(kept.ModbusRequest);
+    x_.ModbusReply = std::move(kept.ModbusReply);
+    x_.RxReply = std::move(kept.RxReply);
+    x_.TransferStatus = kept.TransferStatus;
+    x_.ModbusException = kept.ModbusException;
+}
+
 void Transaction::SendCommand() {
     if (waiting_ > 0) {
-        ++refused_;
+        Refuse();
         return;
     }
     const WaitScope busy(waiting_);
@@ -128,29 +162,26 @@ bool Transaction::PauseUnlessGone(std::int32_t ms) {
     for (;;) {
         const std::uint32_t elapsed = clock_.TickMs() - start;
         if (elapsed >= total) return true;
-        pump_.WaitFor(total - elapsed);
+        Wait(total - elapsed);
         if (serial && port_.Gone()) return false;
     }
 }
 
 void Transaction::ReceiveReply() {
     if (waiting_ > 0) {
-        ++refused_;
+        Refuse();
         return;
     }
     const WaitScope busy(waiting_);
     x_.TransferStatus = status::Ok;
     x_.RxReply.clear();
     x_.ModbusReply.clear();
+    x_.ModbusException = 0;
     if (link_.EthernetLink == 1) {
         ReceiveFromNode();
         return;
     }
-    try {
-        ReceiveSerial();
-    } catch (const std::exception&) {
-        x_.TransferStatus = status::ReadFailure;
-    }
+    ReceiveSerial();
 }
 
 Transaction::Arrival Transaction::WaitFirstCharacter() {
@@ -165,7 +196,7 @@ Transaction::Arrival Transaction::WaitFirstCharacter() {
             remaining = RestartWaitMs;
         }
         if (remaining <= 0) return Arrival::Silent;
-        pump_.WaitFor(WaitMs(remaining));
+        Wait(WaitMs(remaining));
     }
 }
 
@@ -200,7 +231,7 @@ Transaction::Arrival Transaction::CollectUntilQuiet(std::string& collected) {
         }
         if (remaining <= 0) return Arrival::Arrived;
         if (left <= 0) return Arrival::Endless;
-        pump_.WaitFor(WaitMs(std::min(remaining, left)));
+        Wait(WaitMs(std::min(remaining, left)));
     }
 }
 
@@ -238,7 +269,7 @@ void Transaction::ReceiveSerial() {
     ReplyCheck checked;
     if (link_.UseModbus == 0) {
         checked = CheckCustomAsciiReply(collected, x_.TxCommand);
-        pump_.ProcessEvents();
+        ProcessEvents();
     } else if (link_.SerialMode == 2) {
         checked = CheckAsciiReply(collected);
     } else {
@@ -247,6 +278,7 @@ void Transaction::ReceiveSerial() {
     x_.TransferStatus = checked.status;
     x_.RxReply = std::move(checked.RxReply);
     x_.ModbusReply = std::move(checked.ModbusReply);
+    x_.ModbusException = checked.exception;
 }
 
 // The node forwards the meter's reply in one piece, so the first delivery is
@@ -270,13 +302,14 @@ void Transaction::ReceiveFromNode() {
             x_.TransferStatus = status::NodeTimeout;
             return;
         }
-        pump_.WaitFor(WaitMs(remaining));
+        Wait(WaitMs(remaining));
     }
     Trace("rx", x_.NodeRxBuffer);
     if (link_.UseModbus != 0) {
         ReplyCheck checked = CheckTcpReply(x_.NodeRxBuffer, x_.TransactionId);
         x_.TransferStatus = checked.status;
         x_.ModbusReply = std::move(checked.ModbusReply);
+        x_.ModbusException = checked.exception;
         return;
     }
     x_.RxReply = StripNodeLineEnd(std::move(x_.NodeRxBuffer));
@@ -293,7 +326,7 @@ void Transaction::DelayMs(std::int32_t ms) {
         // Unsigned difference: correct across the counter's wrap at 2^32.
         const std::uint32_t elapsed = clock_.TickMs() - start;
         if (elapsed >= total) return;
-        pump_.WaitFor(total - elapsed);
+        Wait(total - elapsed);
     }
 }
 
@@ -313,7 +346,7 @@ void Transaction::DelaySeconds(float seconds) {
         const bool beforeMidnight = now >= deadline + MidnightSlackSeconds;
         if (!notYet && !beforeMidnight) return;
         const double remaining = notYet ? deadline - now : deadline + SecondsPerDay - now;
-        pump_.WaitFor(static_cast<std::uint32_t>(std::max(1.0, std::ceil(remaining * 1000.0))));
+        Wait(static_cast<std::uint32_t>(std::max(1.0, std::ceil(remaining * 1000.0))));
     }
 }
 

@@ -26,7 +26,7 @@ public:
     // TransferStatus becomes DeviceGone.
     void SendCommand();
     // Waits for, collects and checks the reply; sets TransferStatus,
-    // ModbusReply and RxReply. Both texts are emptied first, on either link,
+    // ModbusException, ModbusReply and RxReply. Both texts are emptied first, on either link,
     // so a reply that never came (no CR, an echo that does not match, a
     // broken node link: all status 0) can never pass for the previous one.
     // Every serial reception ends: NoReply if nothing comes, EndlessReply if
@@ -41,9 +41,12 @@ public:
     std::function<void(const char* direction, const std::string& bytes, std::uint32_t tick)> trace;
 
     // True while SendCommand, ReceiveReply or a delay is waiting. A second
-    // exchange started from an event handled during that wait is refused
-    // (SendCommand and ReceiveReply return at once and change nothing), so
-    // exchanges never nest.
+    // exchange started from an event handled during that wait is refused, so
+    // exchanges never nest: SendCommand and ReceiveReply send and read
+    // nothing, empty both reply texts and set TransferStatus to
+    // status::Refused, so the refused caller can never take the waiting
+    // exchange's reply for its own. When the wait is over, the waiting
+    // exchange gets its request, reply texts and status back as they were.
     [[nodiscard]] bool Waiting() const { return waiting_ > 0; }
     [[nodiscard]] int Refused() const { return refused_; }
 
@@ -56,6 +59,22 @@ public:
 private:
     // How a wait on the serial line ended.
     enum class Arrival { Arrived, Silent, Endless, Gone };
+
+    // What a refused exchange overwrites, kept across a wait.
+    struct Kept {
+        std::string TxCommand, ModbusRequest, ModbusReply, RxReply;
+        std::int16_t TransferStatus;
+        int ModbusException;
+        int refused;
+    };
+
+    void Refuse();
+    // Every wait goes through these two: events handled during them may
+    // start an exchange that is refused, and its marks must not stay.
+    void Wait(std::uint32_t ms);
+    void ProcessEvents();
+    [[nodiscard]] Kept Keep() const;
+    void Restore(Kept kept);
 
     void FrameRequest();
     void ReceiveSerial();

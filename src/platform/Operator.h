@@ -19,12 +19,33 @@ enum class Buttons { Ok, OkCancel, YesNo };
 enum class Answer { Ok, Cancel, Yes, No };
 enum class Icon { None, Exclamation, Question, Critical, Information };
 
+// Which message a box is. wmctl and the tests answer a question by its
+// identity, never by its wording or title, which may be shared or change.
+enum class MessageId {
+    None,                   // no fixed identity (the windows' own notices)
+    ConnectionProblem,      // Settings.SSS or the serial port cannot be used; no meter link
+    SettingsFileNotWritten, // Settings.SSS could not be rewritten
+    WrongInstrument,        // the settings name an instrument this program does not set up
+    CorruptType,            // the signal-conditioner type is corrupt: end the program? (Yes/No)
+    CommunicationError,     // a signal-conditioner exchange failed
+    MeterTypeUndetermined,  // Put check: the meter's board kind is unknown; the Put is abandoned
+    IncompatibleData,       // Put check: the setup's board type and range disagree; abandoned
+    SCMismatch,             // Put check: meter and setup boards differ; Put all the same? (Yes/No)
+    PartialWrite,           // a Modbus Put stopped after the meter took some blocks
+    SettingsNotFollowed,    // the setup just put holds serial settings the link cannot follow
+    NoFileName,             // Save Setup without a file name
+    NoSetup,                // Save Setup As with no setup loaded
+    ReplaceFile,            // Save Setup: the file will be replaced (Ok/Cancel)
+    SetupFileProblem,       // a setup file could not be read or written
+};
+
 struct MessageBox {
     std::string text;
     std::string title; // empty: the program's default title
     Buttons buttons = Buttons::Ok;
     Answer defaultAnswer = Answer::Ok;
     Icon icon = Icon::None;
+    MessageId id = MessageId::None;
 };
 
 enum class FileDialog { Open, SaveAs };

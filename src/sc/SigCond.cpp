@@ -17,7 +17,8 @@ constexpr const char* kCorruptQuestion =
 
 bool AskToEnd(Program& program) {
     const Answer a = program.platform.op.Ask(
-        {kCorruptQuestion, "Signal Conditioner error", Buttons::YesNo, Answer::Yes, Icon::None});
+        {kCorruptQuestion, "Signal Conditioner error", Buttons::YesNo, Answer::Yes, Icon::None,
+         MessageId::CorruptType});
     return a == Answer::Yes;
 }
 
@@ -83,7 +84,8 @@ SCCheck CheckSCAfterGet(Program& program) {
 }
 
 void MsgErr(Operator& op) {
-    op.Ask({"Communication error.  Try again.", "Error", Buttons::Ok, Answer::Ok, Icon::None});
+    op.Ask({"Communication error.  Try again.", "Error", Buttons::Ok, Answer::Ok, Icon::None,
+            MessageId::CommunicationError});
 }
 
 const std::vector<std::string>& SCTypeIntroLines() {
@@ -131,6 +133,7 @@ SCTypeReport ReadSCType(Program& program) {
     const std::vector<std::string> verdict = SCTypeVerdict(*r, report.showOK);
     report.lines.insert(report.lines.end(), verdict.begin(), verdict.end());
     program.platform.op.HideStatus();
+    report.succeeded = true;
     return report;
 }
 
@@ -143,14 +146,29 @@ SCRestoreReport RestoreSCType(Program& program, SCBoard board) {
     const bool dc = board == SCBoard::DC;
     report.lines = {kSCWaitLine};
     if (program.link.UseModbus != 0) {
-        if (!AskModbusOrTell(program, dc ? "1000450001020060" : "10004500010200D0", 12)) return report;
+        const std::string request = dc ? "1000450001020060" : "10004500010200D0";
+        const bool answered = AskModbusOrTell(program, request, 12);
+        report.status = program.x.TransferStatus;
+        if (!answered) return report;
+        // The meter took it only when it answers with the write reply for
+        // register 0045 (its echo of the request's head).
+        const std::string& reply = program.x.ModbusReply;
+        report.succeeded = program.x.ModbusException == 0 && reply.size() == 12 + ModbusCheckLength(program.link) &&
+                           UpperCase(reply.substr(0, 12)) == UpperCase(program.link.ModbusAddressHex + request.substr(0, 10));
+        if (!report.succeeded) {
+            MsgErr(program.platform.op);
+            return report;
+        }
     } else {
         const auto reply = AskX110(program);
+        report.status = program.x.TransferStatus;
         if (!reply) return report;
         // The first byte of the pair is kept as the meter has it.
         const std::string first = reply->substr(0, 2);
         program.txn.DelayMs(2000);
         SendAscii(program, "W110" + first + (dc ? "60" : "D0"));
+        report.status = program.x.TransferStatus;
+        report.succeeded = report.status == status::Ok;
     }
     report.lines = {dc ? "Signal Conditioner type set to DC and 200 mV range."
                        : "Signal Conditioner type set to Load Cell and 20 mV DC range."};

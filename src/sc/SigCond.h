@@ -29,6 +29,7 @@ void MsgErr(Operator& op);
 [[nodiscard]] const std::vector<std::string>& SCTypeIntroLines();
 
 struct SCTypeReport {
+    bool succeeded = false;         // the stored identification was read and judged
     bool refused = false;           // another exchange was running
     std::vector<std::string> lines; // the whole text area content at the end
     bool picTextVisible = true;     // false after a communication error (text area cleared and hidden)
@@ -50,8 +51,14 @@ enum class SCBoard { DC, LoadCell };
 inline constexpr const char* kSCWaitLine = "                  WAIT";
 
 struct SCRestoreReport {
+    // The new byte went to the meter: in Custom ASCII the write was sent
+    // (the meter does not answer it); under Modbus the meter acknowledged
+    // the write of register 0045. The lines do not tell: after a Modbus write
+    // that failed they still name the type that was asked for.
+    bool succeeded = false;
     bool refused = false;
     std::vector<std::string> lines; // text area content at the end ("WAIT" alone after an error)
+    int status = 0;                 // the transaction layer's status of the last exchange
 };
 
 // mnuSCDC_Click / mnuSCLC_Click: writes the board's input-mode/range byte to

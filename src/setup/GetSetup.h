@@ -46,6 +46,11 @@ TransferStep GetSetupAscii(Program& program);
 TransferStep GetSetupModbus(Program& program);
 
 struct GetResult {
+    // The whole setup was read. A refused Get leaves status 0 and is no
+    // success; after a success the operator may still have chosen to end at
+    // the signal-conditioner question (endProgram).
+    [[nodiscard]] bool ok() const { return !refused && status == 0; }
+
     bool refused = false;     // another exchange was running: nothing was done
     std::int16_t status = 0;  // TransferStatus after the Get
     bool enableMenus = false; // success: mnuCmds, mnuView, mnuPut, mnuCalib, mnuSCType,

@@ -29,47 +29,74 @@ struct MeterBoard {
     int mode = -1;     // first digit of the range byte
 };
 
-bool ReadBoardAscii(Program& program, int gap, MeterBoard& board, TransferStep& step) {
+// How reading the meter's board ended. Stopped: the link failed or a reply
+// had the wrong length (the status says which; nothing is to be written).
+// Garbled: a reply of the right length held a character that is not a hex
+// digit, so the meter answered but its board cannot be known.
+enum class BoardRead { Read, Stopped, Garbled };
+
+BoardRead TakeAsciiReply(Program& program, std::size_t length, std::int16_t failCode, std::string& out) {
+    const std::string& reply = program.x.RxReply;
+    if (reply.size() != length) {
+        Status(program) = failCode;
+        return BoardRead::Stopped;
+    }
+    if (!IsHexText(reply)) return BoardRead::Garbled;
+    out = UpperCase(reply);
+    return BoardRead::Read;
+}
+
+BoardRead ReadBoardAscii(Program& program, int gap, MeterBoard& board, TransferStep& step) {
     SendAscii(program, "A1"); // continuous output off
     program.txn.DelayMs(200);
     BeginStep(step, program, "X115 (board type)", "4 hex digits");
-    if (!AskAscii(program, "X115", step)) return false;
-    const auto id = HexReply(program, 4);
-    if (!id) {
-        Status(program) = putstatus::AsciiTypeReply;
-        return false;
-    }
-    board.type = id->substr(2, 2);
+    if (!AskAscii(program, "X115", step)) return BoardRead::Stopped;
+    std::string id;
+    if (const BoardRead r = TakeAsciiReply(program, 4, putstatus::AsciiTypeReply, id); r != BoardRead::Read) return r;
+    board.type = id.substr(2, 2);
     program.txn.DelayMs(gap);
     ShowProgress(program, 15);
     BeginStep(step, program, "G12C (input mode and range)", "2 hex digits");
-    if (!AskAscii(program, "G12C", step)) return false;
-    const auto range = HexReply(program, 2);
-    if (!range) {
-        Status(program) = putstatus::AsciiRangeReply;
-        return false;
-    }
-    board.range = *range;
+    if (!AskAscii(program, "G12C", step)) return BoardRead::Stopped;
+    if (const BoardRead r = TakeAsciiReply(program, 2, putstatus::AsciiRangeReply, board.range); r != BoardRead::Read)
+        return r;
     board.mode = HexDigitValue(board.range[0]);
-    return true;
+    return BoardRead::Read;
 }
 
-bool ReadBoardModbus(Program& program, int gap, MeterBoard& board, TransferStep& step) {
+// One register read of the check; the register's low byte in `low`.
+BoardRead AskBoardRegister(Program& program, const std::string& request, std::int16_t failCode, TransferStep& step,
+                           std::string& low) {
     const std::size_t length = 10 + ModbusCheckLength(program.link);
+    if (AskModbus(program, request, length, failCode, step)) {
+        low = UpperCase(program.x.ModbusReply.substr(8, 2));
+        return BoardRead::Read;
+    }
+    // Only Modbus ASCII can carry a non-hex character; RTU and TCP replies
+    // are turned into digits below the check.
+    const std::string& reply = program.x.ModbusReply;
+    const bool garbled = step.linkStatus == status::Ok && reply.size() == length &&
+                         !IsHexText(std::string_view(reply).substr(0, length - ModbusCheckLength(program.link)));
+    return garbled ? BoardRead::Garbled : BoardRead::Stopped;
+}
+
+BoardRead ReadBoardModbus(Program& program, int gap, MeterBoard& board, TransferStep& step) {
     BeginStep(step, program, "the read of register 0068 (board type)", "a read reply of 1 register");
-    if (!AskModbus(program, "0300680001", length, putstatus::ModbusTypeReply, step)) return false;
-    board.type = program.x.ModbusReply.substr(8, 2);
+    if (const BoardRead r = AskBoardRegister(program, "0300680001", putstatus::ModbusTypeReply, step, board.type);
+        r != BoardRead::Read)
+        return r;
     program.txn.DelayMs(gap);
     ShowProgress(program, 15);
     BeginStep(step, program, "the read of register 0045 (input mode and range)", "a read reply of 1 register");
-    if (!AskModbus(program, "0300450001", length, putstatus::ModbusRangeReply, step)) return false;
-    board.range = program.x.ModbusReply.substr(8, 2);
+    if (const BoardRead r = AskBoardRegister(program, "0300450001", putstatus::ModbusRangeReply, step, board.range);
+        r != BoardRead::Read)
+        return r;
     board.mode = HexDigitValue(board.range[0]);
-    return true;
+    return BoardRead::Read;
 }
 
-bool Abandon(Program& program, const char* text) {
-    program.platform.op.Ask({text, "", Buttons::Ok, Answer::Ok, Icon::None});
+bool Abandon(Program& program, const char* text, MessageId id) {
+    program.platform.op.Ask({text, "", Buttons::Ok, Answer::Ok, Icon::None, id});
     program.platform.op.HideStatus();
     Status(program) = status::Ok;
     return false;
@@ -159,27 +186,29 @@ bool CheckPutCompatibility(Program& program, TransferStep& step) {
     program.platform.op.SetProgressVisible(true);
 
     MeterBoard board;
-    const bool read = program.link.UseModbus != 0 ? ReadBoardModbus(program, gap, board, step)
-                                                  : ReadBoardAscii(program, gap, board, step);
-    if (!read) return true; // the status tells the Put that nothing is to be written
+    const BoardRead read = program.link.UseModbus != 0 ? ReadBoardModbus(program, gap, board, step)
+                                                       : ReadBoardAscii(program, gap, board, step);
+    if (read == BoardRead::Stopped) return true; // the status tells the Put that nothing is to be written
+    constexpr const char* undetermined = "Meter type could not be determined, DPM PUT will be aborted.";
+    if (read == BoardRead::Garbled) return Abandon(program, undetermined, MessageId::MeterTypeUndetermined);
     program.derived.ScTypeText = board.type;
 
     const BoardKind meter = BoardKindOf(board.type, board.mode);
-    if (meter == BoardKind::Undetermined)
-        return Abandon(program, "Meter type could not be determined, DPM PUT will be aborted.");
+    if (meter == BoardKind::Undetermined) return Abandon(program, undetermined, MessageId::MeterTypeUndetermined);
 
     const std::string range = program.setup.Mid(55, 2);
     const BoardKind data = BoardKindOf(program.setup.Mid(35, 2), range.empty() ? -1 : HexDigitValue(range[0]));
     if (data == BoardKind::Undetermined)
         return Abandon(program,
                        "Data to be PUT contains incompatible Signal Conditioner Type and Range, DPM PUT "
-                       "will be aborted.");
+                       "will be aborted.",
+                       MessageId::IncompatibleData);
 
     if (meter != data) {
         Operator& op = program.platform.op;
         op.HideStatus();
-        if (op.Ask({MismatchText(meter, data), "Error", Buttons::YesNo, Answer::No, Icon::None}) !=
-            Answer::Yes) {
+        if (op.Ask({MismatchText(meter, data), "Error", Buttons::YesNo, Answer::No, Icon::None,
+                    MessageId::SCMismatch}) != Answer::Yes) {
             Status(program) = status::Ok;
             return false;
         }
@@ -251,7 +280,7 @@ void PutSetupModbus(Program& program, PutResult& result) {
     // (protocol, parity and slave address): request 5 could not be built, and
     // the blocks before it must not be written alone.
     if (program.setup.text.size() < 136) {
-        Status(program) = putstatus::Request5;
+        Status(program) = putstatus::ShortImage;
         result.step = TransferStep{};
         result.step.modbus = true;
         result.step.problem = "the setup has no characters 129-136 (protocol, parity and slave address), so "
@@ -360,6 +389,10 @@ std::string DescribePutFailure(const PutResult& result) {
 }
 
 std::string PutFailureCaption(int status) {
+    if (status == putstatus::ShortImage)
+        return "Data transfer unsuccessful. The setup has no characters 129-136 (protocol, parity and slave "
+               "address): nothing was written.     (" +
+               std::to_string(status) + ")";
     return "Data transfer unsuccessful. Check connections and try again.     (" + std::to_string(status) +
            ")";
 }
@@ -402,7 +435,8 @@ PutResult PutSetup(Program& program) {
     if (result.status != status::Ok) {
         op.SetStatus(PutFailureCaption(result.status), ColourRed);
         const std::string partly = PartialWriteText(result);
-        if (!partly.empty()) op.Ask({partly, "Put Setup", Buttons::Ok, Answer::Ok, Icon::Exclamation});
+        if (!partly.empty())
+            op.Ask({partly, "Put Setup", Buttons::Ok, Answer::Ok, Icon::Exclamation, MessageId::PartialWrite});
     } else {
         op.SetStatus(kPutOkCaption, ColourGreen);
     }

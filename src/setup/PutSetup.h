@@ -11,24 +11,30 @@ namespace wm {
 
 struct Program;
 
+// A Put's own status codes. A check reply of the right length that holds a
+// character that is not a hex digit has no code: the meter's board kind is
+// undetermined and the Put is abandoned (status 0, nothing written).
 namespace putstatus {
-inline constexpr std::int16_t AsciiTypeReply = 1;   // check: "X115" reply not 4 hex digits
-inline constexpr std::int16_t AsciiRangeReply = 3;  // check: "G12C" reply not 2 hex digits
-inline constexpr std::int16_t ModbusTypeReply = 4;  // check: register 0068
-inline constexpr std::int16_t ModbusRangeReply = 5; // check: register 0045
+inline constexpr std::int16_t AsciiTypeReply = 1;   // check: "X115" reply not 4 characters
+inline constexpr std::int16_t AsciiRangeReply = 3;  // check: "G12C" reply not 2 characters
+inline constexpr std::int16_t ModbusTypeReply = 4;  // check: register 0068 reply not a 1-register read reply
+inline constexpr std::int16_t ModbusRangeReply = 5; // check: register 0045, the same
 inline constexpr std::int16_t Request1 = 11;
 inline constexpr std::int16_t Request2Or3 = 12;
 inline constexpr std::int16_t Request4 = 13;
 inline constexpr std::int16_t Request5 = 14;
 inline constexpr std::int16_t Request6 = 15;
+inline constexpr std::int16_t ShortImage = 16; // Modbus: the image has no characters 129-136; nothing written
 } // namespace putstatus
 
 // Asks the meter for its board type and input mode/range and compares them
 // with the image. False: abandon the Put (the operator has been told; the
 // status is 0). True: go on; a non-zero TransferStatus then means the check
 // itself could not talk to the meter, and nothing is to be written.
-// A mode code of F has no board group: it reads as an undetermined kind, so
-// the Put is abandoned with the matching message.
+// A mode code of F has no board group, and a reply of the right length with
+// a character that is not a hex digit says nothing usable about the board:
+// both read as an undetermined kind, so the Put is abandoned with the
+// matching message.
 // The step records the request where the check stopped.
 [[nodiscard]] bool CheckPutCompatibility(Program& program, TransferStep& step);
 
@@ -40,7 +46,8 @@ inline constexpr int kModbusPutBlocks = 6;
 // Put writes nothing when the check left a non-zero status, and reads no
 // replies; the Modbus Put writes whatever the check could read. The Modbus Put stops at the first request that fails (codes
 // 11-15; a reply that is not a write reply, an exception included, fails
-// too), and writes nothing to an image without characters 129-136 (14).
+// too), and writes nothing to an image without characters 129-136
+// (ShortImage, 16).
 // The Modbus Put counts the blocks the meter acknowledged in `result` and
 // records the request where it stopped.
 void PutSetupAscii(Program& program);
@@ -62,6 +69,11 @@ void PutSetupModbus(Program& program, PutResult& result);
 void UpdateSettingsFromSetup(Program& program);
 
 struct PutResult {
+    // The setup was written: every Modbus block acknowledged, or every Custom
+    // ASCII write sent after a check that passed. A refused or abandoned Put
+    // leaves status 0 and is no success.
+    [[nodiscard]] bool ok() const { return !refused && !abandoned && !endProgram && status == 0; }
+
     bool refused = false;    // another exchange was running: nothing was done
     bool abandoned = false;  // the check stopped the Put (its message box was the only sign)
     bool endProgram = false; // the reread settings refuse this instrument
@@ -79,6 +91,9 @@ struct PutResult {
 // reopened link, the check, the transfer and its caption.
 [[nodiscard]] PutResult PutSetup(Program& program);
 
+// "Data transfer unsuccessful. Check connections and try again.     (N)";
+// for ShortImage a caption that says nothing was written, as no connection
+// is to blame.
 [[nodiscard]] std::string PutFailureCaption(int status);
 
 // After a Modbus Put that stopped part way: which blocks reached the meter,

@@ -17,8 +17,8 @@ std::string FileProblem(const std::filesystem::path& file, const std::string& pr
     return "Setup file " + file.string() + ": " + problem + ".";
 }
 
-void Tell(Program& program, const std::string& text, const char* title) {
-    program.platform.op.Ask({text, title, Buttons::Ok, Answer::Ok, Icon::Exclamation});
+void Tell(Program& program, const std::string& text, const char* title, MessageId id) {
+    program.platform.op.Ask({text, title, Buttons::Ok, Answer::Ok, Icon::Exclamation, id});
 }
 
 // The first field of a line as setup files have always been read, without
@@ -90,7 +90,7 @@ bool LoadSetupFile(Program& program, const std::filesystem::path& file) {
         Tell(program,
              file.string() + " is not a setup file: " + read.problem + "." + CarriageReturn +
                  "The setup in memory is kept.",
-             "Open Setup File");
+             "Open Setup File", MessageId::SetupFileProblem);
         return false;
     }
     program.SetupFileName = file.string();
@@ -126,15 +126,16 @@ bool SaveSetup(Program& program) {
     Operator& op = program.platform.op;
     if (program.SetupFileName.empty()) {
         op.Beep();
-        Tell(program, "No file name active, use Save Setup As", "Continue");
+        Tell(program, "No file name active, use Save Setup As", "Continue", MessageId::NoFileName);
         return false;
     }
-    if (op.Ask({"Current data will be replaced.", "", Buttons::OkCancel, Answer::Ok, Icon::Exclamation}) !=
+    if (op.Ask({"Current data will be replaced.", "", Buttons::OkCancel, Answer::Ok, Icon::Exclamation,
+                MessageId::ReplaceFile}) !=
         Answer::Ok)
         return false;
     const std::filesystem::path file = program.SetupFileName;
     const std::string problem = WriteSetupFile(program, file);
-    if (!problem.empty()) Tell(program, FileProblem(file, problem), "Save Setup");
+    if (!problem.empty()) Tell(program, FileProblem(file, problem), "Save Setup", MessageId::SetupFileProblem);
     return problem.empty();
 }
 
@@ -142,7 +143,7 @@ bool SaveSetupAs(Program& program) {
     Operator& op = program.platform.op;
     if (program.setup.text.empty()) {
         op.Beep();
-        Tell(program, "No Setup data loaded", "Continue");
+        Tell(program, "No Setup data loaded", "Continue", MessageId::NoSetup);
         return false;
     }
     const auto chosen = op.ChooseFile(FileDialog::SaveAs, "Save Setup File As", kSetupFileFilter,
@@ -160,7 +161,7 @@ bool SaveSetupAs(Program& program) {
         return false;
     const std::string problem = WriteSetupFile(program, file);
     if (!problem.empty()) {
-        Tell(program, FileProblem(file, problem), "Save Setup File As");
+        Tell(program, FileProblem(file, problem), "Save Setup File As", MessageId::SetupFileProblem);
         return false;
     }
     program.SetupFileName = file.string();

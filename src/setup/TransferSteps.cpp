@@ -62,19 +62,15 @@ void NoteReply(TransferStep& step, const Program& program) {
     const Exchange& x = program.x;
     step.linkStatus = x.TransferStatus;
     step.replyLength = (step.modbus ? x.ModbusReply : x.RxReply).size();
-    step.exception = step.modbus ? ModbusException(x.ModbusReply) : 0;
-}
-
-int ModbusException(std::string_view modbusReply) {
-    if (modbusReply.size() < 6 || HexDigitValue(modbusReply[2]) < 8) return 0;
-    return static_cast<int>(HexNumber(modbusReply.substr(4, 2)).value_or(0));
+    step.exception = step.modbus ? x.ModbusException : 0;
 }
 
 std::string DescribeStepCause(const TransferStep& step) {
     if (!step.problem.empty()) return step.problem;
-    if (step.linkStatus != status::Ok) return DescribeLinkStatus(step.linkStatus, step.modbus);
+    // A refusal is named by its code in every framing, whatever status it got.
     if (step.exception != 0)
         return "the meter answered with Modbus exception " + Hex(static_cast<std::uint32_t>(step.exception), 2);
+    if (step.linkStatus != status::Ok) return DescribeLinkStatus(step.linkStatus, step.modbus);
     if (step.replyLength == 0) {
         LinkState link;
         link.UseModbus = step.modbus ? 1 : 0;

@@ -51,7 +51,8 @@ struct TransferStep {
     std::string problem;         // a failure found before anything was sent (empty otherwise)
     std::int16_t linkStatus = 0; // the transaction layer's status for this request
     std::size_t replyLength = 0; // characters of the reply text; 0 when none could be taken
-    int exception = 0;           // Modbus exception code the meter answered with (0: none)
+    int exception = 0;           // Modbus exception code the meter answered with (0: none), as the
+                                 // transaction layer found it in any framing
     bool modbus = false;
     bool echoingLine = false; // the settings say the line echoes (port type 2)
 };
@@ -60,10 +61,6 @@ struct TransferStep {
 void BeginStep(TransferStep& step, const Program& program, std::string request, std::string expected);
 // Takes the transaction layer's status and the reply into the record.
 void NoteReply(TransferStep& step, const Program& program);
-
-// The Modbus exception code a reply carries (function code with its high bit
-// set, the code after it), or 0.
-[[nodiscard]] int ModbusException(std::string_view modbusReply);
 
 // Why the step failed, as one clause: "no reply from the meter within
 // 3000 ms", "the reply to XU1DZ (main block) was not 120 hex digits".

@@ -77,6 +77,9 @@ struct Row {
     // time-out, a line that stays noisy, a missing echo, a device gone): the
     // exchanges after it suffer too.
     bool outlasts = false;
+    // The reply has the right length but is not hex: the Put check cannot
+    // tell the meter's kind and abandons the Put with its message.
+    bool garbled = false;
 };
 
 // Image positions each Modbus Put block writes (a pair or scaled field is 6
@@ -195,7 +198,7 @@ Outcome RunOperation(Rig& rig, Kind k, PutResult& put) {
 // What each operation makes of the faulted exchange, from its documented
 // contract: a link failure keeps the transaction's status, a reply that
 // passed the line but is no answer takes the step's own code.
-Outcome Expected(Kind k, int protocol, int outcome, bool outlasts) {
+Outcome Expected(Kind k, int protocol, int outcome, bool outlasts, bool garbled) {
     const bool ok = outcome == Ok;
     const std::string commError = "Communication error.  Try again.";
     switch (k) {
@@ -210,6 +213,7 @@ Outcome Expected(Kind k, int protocol, int outcome, bool outlasts) {
         // unless the fault outlasts the check and spoils the first write too.
         if (protocol != 0 && !outlasts) return {false, 0, kPutOkCaption};
         if (protocol != 0) return {true, putstatus::Request1, PutFailureCaption(putstatus::Request1)};
+        if (garbled) return {true, 0, kPuttingCaption};
         const int s = outcome != 0 ? outcome : putstatus::AsciiTypeReply;
         return {true, s, PutFailureCaption(s)};
     }
@@ -259,7 +263,7 @@ const Row kRows[] = {
     // reading is free text, and stays out).
     {"changed character in a hex reply", [](const std::string& k) { return Fault::Corrupt(k); }, Line::Plain,
      {0, NA, NA},
-     {Kind::Get, Kind::PutCheck, Kind::ScRead, Kind::ScRestore}},
+     {Kind::Get, Kind::PutCheck, Kind::ScRead, Kind::ScRestore}, false, true},
     // An exception is a Modbus RTU status of its own; Modbus ASCII passes
     // the reply on, and it is no answer to the request.
     {"Modbus exception", [](const std::string& k) { return Fault::Exception(k, 2); }, Line::Plain,
@@ -310,7 +314,7 @@ TEST(FaultInjection, everyExchangeEndsWithItsStatusAndWordsAndChangesNothingItDo
 
                 PutResult put;
                 const Outcome got = RunOperation(rig, kind, put);
-                const Outcome want = Expected(kind, protocol, outcome, row.outlasts || row.line != Line::Plain);
+                const Outcome want = Expected(kind, protocol, outcome, row.outlasts || row.line != Line::Plain, row.garbled);
                 EXPECT_EQ(got.failed, want.failed);
                 EXPECT_EQ(got.status, want.status);
                 EXPECT_EQ(got.text, want.text);
@@ -333,7 +337,13 @@ TEST(FaultInjection, everyExchangeEndsWithItsStatusAndWordsAndChangesNothingItDo
                 case Kind::PutCheck:
                     if (got.failed && protocol == 0) {
                         EXPECT_EQ(rig.meter.Image(), meterBefore) << "a failed check writes nothing";
-                        EXPECT_TRUE(rig.op.boxes.empty());
+                        // Only an abandoned Put speaks, with the check's own message.
+                        if (row.garbled) {
+                            ASSERT_EQ(rig.op.boxes.size(), 1U);
+                            EXPECT_EQ(rig.op.boxes[0].id, MessageId::MeterTypeUndetermined);
+                        } else {
+                            EXPECT_TRUE(rig.op.boxes.empty());
+                        }
                         EXPECT_EQ(put.blocksAcknowledged, 0);
                     }
                     break;

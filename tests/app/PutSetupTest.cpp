@@ -87,8 +87,8 @@ TEST(PutAscii, aFailedCheckWritesNothingAndShowsTheStatus) {
         std::optional<std::string> id, range;
         int status;
     };
-    for (const Row& r : {Row{std::nullopt, "60", 21}, Row{"001", "60", 1}, Row{"00X1", "60", 1},
-                         Row{"0001", std::nullopt, 21}, Row{"0001", "6X", 3}}) {
+    for (const Row& r : {Row{std::nullopt, "60", 21}, Row{"001", "60", 1}, Row{"000001", "60", 1},
+                         Row{"0001", std::nullopt, 21}, Row{"0001", "6", 3}}) {
         TransferRig rig(Line1(0));
         rig.peer.respond = [r](const std::string& request) -> std::optional<std::string> {
             if (request == "*0X115") return r.id;
@@ -319,7 +319,7 @@ TEST(PutModbus, anImageWithoutItsLastBlockIsNotWrittenAtAll) {
     ModbusPeer m = DcMeter();
     ServeModbus(rig, m);
     rig.program.setup.text = DefaultImage().substr(0, 120);
-    EXPECT_EQ(PutSetup(rig.program).status, 14);
+    EXPECT_EQ(PutSetup(rig.program).status, putstatus::ShortImage);
     EXPECT_EQ(rig.peer.Requests().size(), 2U);
 }
 

@@ -2,9 +2,11 @@
 // An Operator for tests: records every message box, status line, progress
 // and pointer change in order, and answers questions and file dialogs from
 // queues (an empty queue answers with the box's default, or Cancel for a
-// file dialog).
+// file dialog). A standing answer for a message identity takes precedence
+// over the queue and leaves it as it is.
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +27,7 @@ public:
     Answer Ask(const MessageBox& box) override {
         boxes.push_back(box);
         events.push_back("box:" + box.text);
+        if (const auto standing = answerFor.find(box.id); standing != answerFor.end()) return standing->second;
         if (answers.empty()) return box.defaultAnswer;
         const Answer a = answers.front();
         answers.pop_front();
@@ -72,6 +75,7 @@ public:
 
     // Scripted answers.
     std::deque<Answer> answers;
+    std::map<MessageId, Answer> answerFor;
     std::deque<std::optional<std::string>> files;
 
     // What the program did.
@@ -87,6 +91,13 @@ public:
     bool busy = false;
     int beeps = 0;
     int endRequests = 0;
+
+    // The identities of the boxes shown, in order.
+    [[nodiscard]] std::vector<MessageId> Ids() const {
+        std::vector<MessageId> ids;
+        for (const MessageBox& b : boxes) ids.push_back(b.id);
+        return ids;
+    }
 };
 
 } // namespace wm::test

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "comm/CommBench.h"
 #include "comm/Exchange.h"
@@ -98,13 +99,73 @@ TEST(TcpReply, IsAcceptedExactlyWhenItsIdMatches) {
     EXPECT_EQ(CheckTcpReply(Bytes({0x00}), 0).status, status::WrongTransaction);
 }
 
-TEST(RtuReply, ExceptionCodesOneToNineBecomeTheStatusAndOthersZero) {
-    for (int code = 1; code <= 11; ++code) {
-        std::string frame = Bytes({0x01, 0x83, code});
-        frame += CrcCheckBytes(frame);
-        const ReplyCheck r = CheckRtuReply(frame);
-        EXPECT_EQ(r.status, code <= 9 ? code : 0) << code;
-        EXPECT_EQ(r.ModbusReply, BytesToHex(frame)) << code;
+// An exception reply is the meter refusing the request: every framing names
+// its code apart from the status. Under RTU the codes 01..09 are the status
+// as the operator has always seen them, and every other code is
+// MeterRefused, never 0; Modbus ASCII and TCP keep status 0 for their
+// callers' length checks.
+TEST(ExceptionReply, IsNamedInEveryFramingAndNeverPassesUnderRtu) {
+    struct Row {
+        int code;
+        int rtuStatus;
+    };
+    for (const Row r : {Row{1, 1}, Row{2, 2}, Row{9, 9}, Row{0x0A, status::MeterRefused},
+                        Row{0x0B, status::MeterRefused}, Row{0x11, status::MeterRefused},
+                        Row{0xFF, status::MeterRefused}}) {
+        SCOPED_TRACE(r.code);
+        const std::string pdu = Bytes({0x01, 0x83, r.code});
+        const ReplyCheck rtu = CheckRtuReply(pdu + CrcCheckBytes(pdu));
+        EXPECT_EQ(rtu.status, r.rtuStatus);
+        EXPECT_EQ(rtu.exception, r.code);
+        EXPECT_EQ(rtu.ModbusReply, BytesToHex(pdu + CrcCheckBytes(pdu)));
+
+        const std::string hex = BytesToHex(pdu);
+        const ReplyCheck ascii = CheckAsciiReply(":" + hex + LrcDigits(hex) + "\r\n");
+        EXPECT_EQ(ascii.status, 0);
+        EXPECT_EQ(ascii.exception, r.code);
+
+        const ReplyCheck tcp = CheckTcpReply(Bytes({0x00, 0x07, 0, 0, 0, 3}) + pdu, 7);
+        EXPECT_EQ(tcp.status, 0);
+        EXPECT_EQ(tcp.exception, r.code);
+    }
+    // Not exceptions: a normal reply, a damaged frame, an exception without a code.
+    const std::string read = Bytes({0x01, 0x03, 0x02, 0x00, 0x60});
+    EXPECT_EQ(CheckRtuReply(read + CrcCheckBytes(read)).exception, 0);
+    EXPECT_EQ(CheckAsciiReply(":018302FF\r\n").exception, 0); // wrong LRC: status 26 only
+    EXPECT_EQ(CheckTcpReply(Bytes({0x00, 0x07, 0, 0, 0, 2, 0x01, 0x83}), 7).exception, 0);
+    for (const std::string& pdu : {Bytes({0x01, 0x83}), Bytes({0x01, 0x83, 0x00})}) {
+        const ReplyCheck r = CheckRtuReply(pdu + CrcCheckBytes(pdu));
+        EXPECT_EQ(r.status, status::ReadFailure) << BytesToHex(pdu);
+        EXPECT_EQ(r.exception, 0);
+    }
+}
+
+// The checks take whatever the line delivered: no input may make them throw
+// (the transaction layer lets nothing but its own codes out).
+TEST(ReplyChecks, TakeAnyBytesWithoutThrowing) {
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245U + 12345U;
+        return static_cast<int>((seed >> 16) & 0xFF);
+    };
+    std::vector<std::string> inputs = {"", "\n", "\r", ":", ":\r\n", "::\n", Bytes({0x01}), Bytes({0x83}),
+                                       Bytes({0x00, 0x00}), std::string(600, '\xFF')};
+    for (int n = 0; n < 400; ++n) {
+        std::string s;
+        const int length = next() % 24;
+        for (int i = 0; i < length; ++i)
+            s += static_cast<char>(n % 3 == 0 ? ":0123456789ABCDEF\r\n"[next() % 19] : next());
+        inputs.push_back(s);
+    }
+    for (const std::string& in : inputs) {
+        EXPECT_NO_THROW({
+            (void)CheckRtuReply(in);
+            (void)CheckAsciiReply(in);
+            (void)CheckTcpReply(in, 1);
+            (void)CheckCustomAsciiReply(in, "*1B1\r\n");
+            (void)CheckCustomAsciiReply(in, "");
+            (void)StripNodeLineEnd(in);
+        }) << BytesToHex(in);
     }
 }
 
@@ -159,7 +220,7 @@ TEST(ModbusSerialReply, RtuAndAsciiFormsHaveTheSameLength) {
 TEST(StatusMeaning, NamesEveryCodeOfTheTransactionLayer) {
     EXPECT_EQ(StatusMeaning(0), "no fault found");
     EXPECT_NE(StatusMeaning(2).find("illegal data address"), std::string::npos);
-    for (const int code : {1, 3, 4, 5, 6, 7, 8, 9, 20, 21, 24, 25, 26, 27}) {
+    for (const int code : {1, 3, 4, 5, 6, 7, 8, 9, 20, 21, 24, 25, 26, 27, 28, 29, 30, 31}) {
         EXPECT_NE(StatusMeaning(code).rfind("status ", 0), 0U) << code;
     }
     EXPECT_EQ(StatusMeaning(22), "status 22");

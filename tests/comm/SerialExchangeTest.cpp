@@ -204,15 +204,17 @@ public:
     [[nodiscard]] bool Gone() const override { return false; }
 };
 
-TEST(SerialReceive, PortFailureWhileReadingGivesStatus27) {
+// A port reports a device that went away through Gone(); one that throws is
+// a fault of the program, which must not pass for a link fault.
+TEST(SerialReceive, APortThatThrowsIsNotTakenForALinkFault) {
     VirtualTime vt;
     FailingPort port;
     LinkState link;
     link.PortType = 1;
     Exchange x;
     Transaction txn(link, x, port, vt, vt);
-    txn.ReceiveReply();
-    EXPECT_EQ(x.TransferStatus, status::ReadFailure);
+    EXPECT_THROW(txn.ReceiveReply(), std::runtime_error);
+    EXPECT_NE(x.TransferStatus, status::ReadFailure);
     EXPECT_FALSE(txn.Waiting());
 }
 
@@ -220,21 +222,68 @@ TEST(SerialReceive, NestedExchangeStartedDuringAWaitIsRefused) {
     SerialBench b;
     b.Answer("1234\r", 100 * Ms);
     bool waitingSeen = false;
+    std::vector<int> nestedStatus;
     b.vt.At(350 * Ms, [&] {
         waitingSeen = b.txn.Waiting();
+        b.x.TxCommand = "*1B1";
         b.txn.SendCommand();
+        nestedStatus.push_back(b.x.TransferStatus);
         b.txn.ReceiveReply();
+        nestedStatus.push_back(b.x.TransferStatus);
+        EXPECT_EQ(b.x.RxReply, "");
+        EXPECT_EQ(b.x.ModbusReply, "");
     });
     b.x.TxCommand = "*1G130";
     b.txn.SendCommand();
     b.txn.ReceiveReply();
     EXPECT_TRUE(waitingSeen);
+    EXPECT_EQ(nestedStatus, (std::vector<int>{status::Refused, status::Refused}));
     EXPECT_EQ(b.txn.Refused(), 2);
     EXPECT_EQ(b.Sent().size(), 1U);
     EXPECT_EQ(b.x.TxCommand, "*1G130\r\n");
     EXPECT_EQ(b.x.TransferStatus, 0);
     EXPECT_EQ(b.x.RxReply, "1234");
     EXPECT_FALSE(b.txn.Waiting());
+}
+
+// A refusal answers the refused caller only: the exchange that was waiting,
+// here in a pause after its reply, finds its reply and status as they were,
+// in each protocol.
+TEST(SerialReceive, ARefusalDuringAPauseLeavesTheWaitingExchangesReply) {
+    struct Row {
+        int serialMode;
+        std::string reply;
+    };
+    const std::string rtu = Bytes({0x01, 0x83, 0x02});
+    const Row rows[] = {{0, "1234\r"}, {1, rtu + CrcCheckBytes(rtu)}, {2, ":018302" + LrcDigits("018302") + "\r\n"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.serialMode);
+        SerialBench b;
+        b.UseProtocol(r.serialMode);
+        b.link.ModbusAddressHex = "01";
+        b.Answer(r.reply);
+        if (r.serialMode == 0) {
+            b.AskAscii("G130");
+        } else {
+            b.AskModbus("0300450001");
+        }
+        const Exchange before = b.x;
+        int nested = -1;
+        b.vt.AfterUs(100 * Ms, [&] {
+            b.x.ModbusRequest = "0400070002";
+            b.txn.SendCommand();
+            b.txn.ReceiveReply();
+            nested = b.x.TransferStatus;
+        });
+        b.txn.DelayMs(500);
+        EXPECT_EQ(nested, status::Refused);
+        EXPECT_EQ(b.x.TransferStatus, before.TransferStatus);
+        EXPECT_EQ(b.x.ModbusException, r.serialMode == 0 ? 0 : 2);
+        EXPECT_EQ(b.x.RxReply, before.RxReply);
+        EXPECT_EQ(b.x.ModbusReply, before.ModbusReply);
+        EXPECT_EQ(b.x.ModbusRequest, before.ModbusRequest);
+        EXPECT_EQ(b.Sent().size(), 1U);
+    }
 }
 
 } // namespace

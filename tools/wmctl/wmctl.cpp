@@ -138,7 +138,7 @@ int RunCommandOrRead(Console& c, const std::vector<std::string>& rest, bool read
     if (command == nullptr || command->isReading != reading) return Usage("unknown " + rest[0] + " name " + rest[1]);
     if (!OpenMeterLink(c)) return 2;
     const CommandOutcome out = RunMeterCommand(*c.program, *command);
-    if (out.failed) {
+    if (!out.succeeded) {
         std::fprintf(stderr, "wmctl: %s (%s)\n", out.caption.c_str(), out.cause.c_str());
         return Finish(c, 1);
     }
@@ -192,7 +192,7 @@ int RunGet(Console& c, const std::vector<std::string>& rest) {
     if (!OpenMeterLink(c)) return 2;
     const GetResult result = GetSetup(*c.program);
     std::printf("%s\n", c.op.status.c_str());
-    if (result.status != 0) {
+    if (!result.ok()) {
         std::fprintf(stderr, "wmctl: %s\n", DescribeGetFailure(result).c_str());
         return Finish(c, 1);
     }
@@ -211,10 +211,10 @@ int RunGet(Console& c, const std::vector<std::string>& rest) {
 int RunPut(Console& c, const std::vector<std::string>& rest) {
     const bool yes = rest.size() == 3 && rest[2] == "--yes";
     if (rest.size() != 2 && !yes) return Usage("put needs FILE [--yes]");
-    // The one question a Put asks with Yes and No is the signal-conditioner
-    // mismatch; it is answered from --yes, every other box with its default.
+    // The signal-conditioner mismatch question is answered from --yes,
+    // every other box with its default.
     c.op.policy = [yes](const MessageBox& box) {
-        if (box.buttons == Buttons::YesNo && box.title == "Error") return yes ? Answer::Yes : Answer::No;
+        if (box.id == MessageId::SCMismatch) return yes ? Answer::Yes : Answer::No;
         return box.defaultAnswer;
     };
     // The file is read and checked before the port is opened: a bad file
@@ -232,7 +232,7 @@ int RunPut(Console& c, const std::vector<std::string>& rest) {
         return Finish(c, 1);
     }
     std::printf("%s\n", c.op.status.c_str());
-    if (result.status != 0) {
+    if (!result.ok()) {
         std::fprintf(stderr, "wmctl: %s\n", DescribePutFailure(result).c_str());
         return Finish(c, 1);
     }
@@ -246,12 +246,18 @@ int RunSCType(Console& c, const std::vector<std::string>& rest) {
     if (rest.size() == 1) {
         const SCTypeReport report = ReadSCType(*c.program);
         for (const std::string& line : report.lines) std::printf("%s\n", line.c_str());
-        return Finish(c, report.picTextVisible ? 0 : 1);
+        return Finish(c, report.succeeded ? 0 : 1);
     }
     const SCRestoreReport report = RestoreSCType(*c.program, rest[1] == "dc" ? SCBoard::DC : SCBoard::LoadCell);
     for (const std::string& line : report.lines) std::printf("%s\n", line.c_str());
-    const bool failed = report.lines.size() == 1 && report.lines[0] == kSCWaitLine;
-    return Finish(c, failed ? 1 : 0);
+    if (!report.succeeded) {
+        const std::string why = report.status != 0
+                                    ? StatusMeaning(report.status) + " (status " + std::to_string(report.status) + ")"
+                                    : std::string("the meter's reply could not be used");
+        std::fprintf(stderr, "wmctl: the signal-conditioner type was not confirmed: %s\n", why.c_str());
+        return Finish(c, 1);
+    }
+    return Finish(c, 0);
 }
 
 } // namespace
