@@ -64,7 +64,8 @@ std::optional<std::string> ReadStoredRange(Program& program) {
         program.x.ModbusRequest = "0300450001";
         program.txn.SendCommand();
         program.txn.ReceiveReply();
-        return program.x.ModbusReply.size() >= 10 ? program.x.ModbusReply.substr(8, 2) : std::string();
+        // Modbus ASCII may bring the digits in lower case ("d0").
+        return program.x.ModbusReply.size() >= 10 ? UpperCase(program.x.ModbusReply.substr(8, 2)) : std::string();
     }
     const auto reply = AskX110(program);
     if (!reply) return std::nullopt;

@@ -120,7 +120,9 @@ bool WriteBlock(Program& program, const std::string& request, std::int16_t failC
     program.x.ModbusRequest = request;
     program.txn.SendCommand();
     program.txn.ReceiveReply();
-    if (Status(program) == status::Ok && program.x.ModbusReply.substr(2, 2) == "10") return true;
+    // Status 0 with no reply text at all is possible (an echo that did not match).
+    const std::string& reply = program.x.ModbusReply;
+    if (Status(program) == status::Ok && reply.size() >= 4 && reply.compare(2, 2, "10") == 0) return true;
     Status(program) = failCode;
     return false;
 }
