@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct Target {
     const char* name;
     int (*entry)(const std::uint8_t*, std::size_t);
 };
+
+void PrintTo(const Target& target, std::ostream* out) { *out << target.name; }
 
 const std::vector<Target>& Targets() {
 #define WM_FUZZ_TARGET(name) {#name, &WmFuzzEntry_##name},
