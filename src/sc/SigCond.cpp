@@ -57,7 +57,8 @@ std::optional<std::string> ReadStoredRange(Program& program) {
         // The register's low byte is characters 9-10 of every Modbus reply
         // form (RTU, ASCII and TCP alike).
         if (!AskModbusOrTell(program, "0300450001", 10)) return std::nullopt;
-        return program.x.ModbusReply.substr(8, 2);
+        // Modbus ASCII may bring the digits in lower case ("d0").
+        return UpperCase(program.x.ModbusReply.substr(8, 2));
     }
     const auto reply = AskX110(program);
     if (!reply) return std::nullopt;

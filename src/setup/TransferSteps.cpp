@@ -125,6 +125,8 @@ bool AskModbus(Program& program, const std::string& request, std::size_t expecte
         program.x.TransferStatus = failCode;
         return false;
     }
+    // A Modbus ASCII slave may send lower-case digits; the image holds upper case.
+    program.x.ModbusReply = UpperCase(reply);
     return true;
 }
 
