@@ -27,7 +27,8 @@ public:
     void SetProgressVisible(bool) override {}
     void SetBusy(bool) override {}
     void Beep() override {}
-    std::optional<std::string> ChooseFile(wm::FileDialog, const std::string&, const std::string&) override {
+    std::optional<std::string> ChooseFile(wm::FileDialog, const std::string&, const std::string&, const std::filesystem::path&,
+                                          const std::string&) override {
         return std::nullopt;
     }
     void EndProgram() override {}
