@@ -21,7 +21,7 @@
 #include "app/Program.h"
 #include "comm/MeterCommands.h"
 #include "platform/qt/QtPlatform.h"
-#include "setup/GetSetup.h"
+#include "transfer/GetSetup.h"
 
 namespace {
 

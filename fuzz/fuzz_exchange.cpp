@@ -15,7 +15,7 @@
 
 #include "FuzzSupport.h"
 #include "app/Program.h"
-#include "app/Tables.h"
+#include "comm/Tables.h"
 #include "comm/Framing.h"
 #include "comm/Hex.h"
 #include "comm/MeterCommands.h"
@@ -24,9 +24,9 @@
 #include "sc/SigCond.h"
 #include "setup/Defaults.h"
 #include "setup/Fields.h"
-#include "setup/GetSetup.h"
-#include "setup/PutSetup.h"
-#include "setup/SetupFiles.h"
+#include "transfer/GetSetup.h"
+#include "transfer/PutSetup.h"
+#include "app/SetupFileCommands.h"
 
 namespace {
 

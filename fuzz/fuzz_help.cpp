@@ -6,7 +6,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "ui/help/core/HelpFiles.h"
+#include "help/HelpFiles.h"
 
 namespace {
 

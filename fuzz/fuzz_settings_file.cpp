@@ -6,8 +6,8 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "app/Connection.h"
-#include "app/LinkState.h"
+#include "comm/Connection.h"
+#include "comm/LinkState.h"
 #include "platform/SerialPortControl.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -11,7 +11,7 @@
 #include "platform/Operator.h"
 #include "platform/VirtualTime.h"
 #include "setup/Fields.h"
-#include "setup/SetupFiles.h"
+#include "app/SetupFileCommands.h"
 
 namespace {
 

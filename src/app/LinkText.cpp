@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "app/Connection.h"
+#include "comm/Connection.h"
 
 namespace wm {
 

@@ -3,7 +3,7 @@
 // wmctl print the same lines.
 #include <string>
 
-#include "app/LinkState.h"
+#include "comm/LinkState.h"
 
 namespace wm {
 

@@ -5,14 +5,15 @@
 #include <filesystem>
 #include <string>
 
-#include "app/Connection.h"
-#include "app/LinkState.h"
+#include "comm/Connection.h"
+#include "comm/LinkState.h"
 #include "comm/Exchange.h"
 #include "comm/Transaction.h"
 #include "platform/Clock.h"
 #include "platform/Operator.h"
 #include "platform/SerialPortControl.h"
 #include "setup/SetupImage.h"
+#include "transfer/Session.h"
 
 namespace wm {
 
@@ -48,6 +49,12 @@ struct Program {
     std::string SetupFileLine2; // "0" after a Get or the default setup
     std::string SetupFileName;  // current setup file, empty at start
     int SetupReceived = 0;      // 1 after a successful Get
+
+    // The parts of the program the transfers and commands work on.
+    MeterLink meter{link, x, txn, conn};
+    Session session{meter, platform.op, platform.port, setup, derived, SetupFileLine2, SetupReceived};
+    operator MeterLink&() { return meter; }
+    operator Session&() { return session; }
 
     // Start-up after the window toolkit is ready: open the link, clear the setup.
     void StartUp();

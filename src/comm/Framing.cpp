@@ -1,6 +1,6 @@
 #include "comm/Framing.h"
 
-#include "app/Tables.h"
+#include "comm/Tables.h"
 #include "comm/Exchange.h"
 #include "comm/Hex.h"
 

@@ -1,8 +1,10 @@
 #include "comm/Hex.h"
 
+#include <cctype>
+
 #include <algorithm>
 
-#include "app/Tables.h"
+#include "comm/Tables.h"
 
 namespace wm {
 
@@ -38,6 +40,32 @@ std::string HexToBytes(std::string_view hex) {
 
 bool IsHexText(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return HexDigitValue(c) >= 0; });
+}
+
+std::optional<std::uint32_t> HexNumber(std::string_view s) {
+    if (s.empty() || s.size() > 8) return std::nullopt;
+    std::uint32_t v = 0;
+    for (char c : s) {
+        const int d = HexDigitValue(c);
+        if (d < 0) return std::nullopt;
+        v = (v << 4) | static_cast<std::uint32_t>(d);
+    }
+    return v;
+}
+
+std::string Hex(std::uint32_t value, int digits) {
+    std::string s(static_cast<std::size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i) {
+        s[static_cast<std::size_t>(i)] = HexDigits[value & 15];
+        value >>= 4;
+    }
+    return s;
+}
+
+std::string UpperCase(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
 }
 
 } // namespace wm

@@ -2,6 +2,8 @@
 // Modbus messages travel through the upper layers as text of upper-case
 // hexadecimal digit pairs; these turn bytes (one char each, 0..255) into such
 // text and back.
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,5 +28,11 @@ namespace wm {
 
 // True when every character is a hexadecimal digit (an empty text is).
 [[nodiscard]] bool IsHexText(std::string_view text);
+
+// The value of up to eight hex digits; nullopt when one is not a digit.
+[[nodiscard]] std::optional<std::uint32_t> HexNumber(std::string_view s);
+// value as exactly `digits` upper-case hex digits (higher digits dropped).
+[[nodiscard]] std::string Hex(std::uint32_t value, int digits);
+[[nodiscard]] std::string UpperCase(std::string s);
 
 } // namespace wm

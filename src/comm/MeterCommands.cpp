@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/Tables.h"
+#include "comm/Tables.h"
 #include "comm/Hex.h"
 
 namespace wm {
@@ -87,9 +87,9 @@ std::size_t CheckLength(const LinkState& link) { return link.EthernetLink == 1 ?
 
 // Why a reply that the transaction layer passed (status 0) is not the
 // meter's answer to the command; empty when it is.
-std::string ReplyProblem(const Program& program, const MeterCommand& command) {
-    const LinkState& link = program.link;
-    const Exchange& x = program.x;
+std::string ReplyProblem(const MeterLink& meter, const MeterCommand& command) {
+    const LinkState& link = meter.link;
+    const Exchange& x = meter.x;
     const std::string& text = link.UseModbus != 0 ? x.ModbusReply : x.RxReply;
     if (text.empty()) return "the reply was empty: " + EmptyReplyCause(link);
     if (link.UseModbus == 0) {
@@ -121,33 +121,33 @@ std::string ReplyProblem(const Program& program, const MeterCommand& command) {
 
 } // namespace
 
-CommandOutcome RunMeterCommand(Program& program, const MeterCommand& command) {
+CommandOutcome RunMeterCommand(MeterLink& meter, const MeterCommand& command) {
     CommandOutcome out;
-    if (program.txn.Waiting()) {
+    if (meter.txn.Waiting()) {
         out.refused = true;
         out.status = status::Refused;
         return out;
     }
     out.caption = std::string(command.sentText);
     out.colour = ColourGreen;
-    Exchange& x = program.x;
-    const bool modbus = program.link.UseModbus != 0;
+    Exchange& x = meter.x;
+    const bool modbus = meter.link.UseModbus != 0;
     if (modbus) {
         x.ModbusRequest = std::string(command.modbusRequest);
     } else {
-        x.TxCommand = "*" + program.link.MeterAddress + std::string(command.asciiCode);
+        x.TxCommand = "*" + meter.link.MeterAddress + std::string(command.asciiCode);
     }
-    program.txn.SendCommand();
+    meter.txn.SendCommand();
     const bool awaits = command.reply == ReplyRule::Always || (command.reply == ReplyRule::ModbusOnly && modbus);
     if (!awaits) {
         out.succeeded = true;
         return out;
     }
-    program.txn.ReceiveReply();
+    meter.txn.ReceiveReply();
     out.status = x.TransferStatus;
     const std::string code = " (status " + std::to_string(x.TransferStatus) + ")";
     if (x.TransferStatus == 0) {
-        out.cause = ReplyProblem(program, command);
+        out.cause = ReplyProblem(meter, command);
     } else if (x.ModbusException != 0) {
         out.cause = "the meter answered with Modbus exception " + ByteToHex(x.ModbusException) + code;
     } else {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Program.h"
+#include "comm/MeterLink.h"
 
 namespace wm {
 
@@ -56,7 +56,7 @@ inline constexpr std::size_t kLongestReading = 32;
 // neither empty nor longer than kLongestReading. Anything else fails with
 // the row's failure caption, even when the transaction layer saw no fault
 // (status 0 with an empty reply: no CR, or a missing echo).
-[[nodiscard]] CommandOutcome RunMeterCommand(Program& program, const MeterCommand& command);
+[[nodiscard]] CommandOutcome RunMeterCommand(MeterLink& meter, const MeterCommand& command);
 
 // A Modbus reading reply: two registers at characters 7-14, high register
 // first, as one signed 32-bit number in decimal.

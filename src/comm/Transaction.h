@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "app/LinkState.h"
+#include "comm/LinkState.h"
 #include "comm/Exchange.h"
 #include "comm/NodeLink.h"
 #include "platform/Clock.h"

@@ -1,8 +1,8 @@
 #include "sc/SigCond.h"
 
-#include "app/Program.h"
+#include "transfer/Session.h"
 #include "setup/Fields.h"
-#include "setup/TransferSteps.h"
+#include "transfer/TransferSteps.h"
 
 namespace wm {
 
@@ -15,8 +15,8 @@ constexpr const char* kCorruptQuestion =
     "values "
     "to be applied to the board which can be changed in View Setup and Put to the Meter.";
 
-bool AskToEnd(Program& program) {
-    const Answer a = program.platform.op.Ask(
+bool AskToEnd(Session& session) {
+    const Answer a = session.op.Ask(
         {kCorruptQuestion, "Signal Conditioner error", Buttons::YesNo, Answer::Yes, Icon::None,
          MessageId::CorruptType});
     return a == Answer::Yes;
@@ -25,11 +25,10 @@ bool AskToEnd(Program& program) {
 // The board's two stored bytes in Custom ASCII, the second being R. A reply
 // that is not four hex digits is a communication error (told here): what
 // it holds would otherwise be written back to the board.
-std::optional<std::string> AskX110(Program& program) {
-    SendAscii(program, "X110");
-    program.txn.ReceiveReply();
-    const auto reply = HexReply(program, 4);
-    if (!reply) MsgErr(program.platform.op);
+std::optional<std::string> AskX110(Session& session) {
+    (void)session.AskAscii("X110"); // judged by its length and digits below
+    const auto reply = HexReply(session, 4);
+    if (!reply) MsgErr(session.op);
     return reply;
 }
 
@@ -38,49 +37,47 @@ std::optional<std::string> AskX110(Program& program) {
 // time-out, a bad check, an exception, a missing echo) is a communication
 // error, told here: an empty or foreign reply must not read as a corrupt
 // board, nor a write that was never acknowledged as done.
-bool AskModbusOrTell(Program& program, const std::string& request, std::size_t dataLength) {
-    program.x.ModbusRequest = request;
-    program.txn.SendCommand();
-    program.txn.ReceiveReply();
-    const std::string& reply = program.x.ModbusReply;
-    const bool answered = program.x.TransferStatus == 0 && reply.size() >= dataLength &&
+bool AskModbusOrTell(Session& session, const std::string& request, std::size_t dataLength) {
+    const MeterAnswer answer = session.AskModbus(request);
+    const std::string& reply = answer.reply;
+    const bool answered = answer.ok() && reply.size() >= dataLength &&
                           IsHexText(std::string_view(reply).substr(0, dataLength)) &&
                           UpperCase(reply.substr(2, 2)) == request.substr(0, 2);
-    if (!answered) MsgErr(program.platform.op);
+    if (!answered) MsgErr(session.op);
     return answered;
 }
 
 // R, the stored input-mode/range byte, from the meter; nullopt after a
 // communication error (already told).
-std::optional<std::string> ReadStoredRange(Program& program) {
-    if (program.link.UseModbus != 0) {
+std::optional<std::string> ReadStoredRange(Session& session) {
+    if (session.link.UseModbus != 0) {
         // The register's low byte is characters 9-10 of every Modbus reply
         // form (RTU, ASCII and TCP alike).
-        if (!AskModbusOrTell(program, "0300450001", 10)) return std::nullopt;
+        if (!AskModbusOrTell(session, "0300450001", 10)) return std::nullopt;
         // Modbus ASCII may bring the digits in lower case ("d0").
-        return UpperCase(program.x.ModbusReply.substr(8, 2));
+        return UpperCase(session.x.ModbusReply.substr(8, 2));
     }
-    const auto reply = AskX110(program);
+    const auto reply = AskX110(session);
     if (!reply) return std::nullopt;
     return reply->substr(2, 2);
 }
 
 } // namespace
 
-SCCheck CheckSCAfterGet(Program& program) {
-    SetupImage& image = program.setup;
-    program.derived = DeriveSetup(image, program.derived);
-    if (IsKnownScType(program.derived.ScType)) return SCCheck::Ok;
-    if (AskToEnd(program)) {
-        if (program.platform.port.IsOpen()) program.platform.port.Close();
-        program.platform.op.EndProgram();
+SCCheck CheckSCAfterGet(Session& session) {
+    SetupImage& image = session.setup;
+    session.derived = DeriveSetup(image, session.derived);
+    if (IsKnownScType(session.derived.ScType)) return SCCheck::Ok;
+    if (AskToEnd(session)) {
+        if (session.port.IsOpen()) session.port.Close();
+        session.op.EndProgram();
         return SCCheck::EndProgram;
     }
     // Go on with a DC board in its first range, which the operator can
     // change on the setup pages and Put.
     image.Put(FieldNamed("ScTypeCode").pos, "01"); // the whole byte, clearing whatever corrupted it
     StoreRangeByte(image, FindInputMode(2)->inputMode, 0);
-    program.derived = DeriveSetup(image, program.derived);
+    session.derived = DeriveSetup(image, session.derived);
     return SCCheck::Defaulted;
 }
 
@@ -118,14 +115,14 @@ std::vector<std::string> SCTypeVerdict(const std::string& r, bool& showOK) {
             "Signal Conditioner type and its valid default range."};
 }
 
-SCTypeReport ReadSCType(Program& program) {
+SCTypeReport ReadSCType(Session& session) {
     SCTypeReport report;
-    if (RefuseWhileBusy(program)) {
+    if (RefuseWhileBusy(session)) {
         report.refused = true;
         return report;
     }
     report.lines = SCTypeIntroLines();
-    const auto r = ReadStoredRange(program);
+    const auto r = ReadStoredRange(session);
     if (!r) {
         report.lines.clear();
         report.picTextVisible = false;
@@ -133,42 +130,42 @@ SCTypeReport ReadSCType(Program& program) {
     }
     const std::vector<std::string> verdict = SCTypeVerdict(*r, report.showOK);
     report.lines.insert(report.lines.end(), verdict.begin(), verdict.end());
-    program.platform.op.HideStatus();
+    session.op.HideStatus();
     report.succeeded = true;
     return report;
 }
 
-SCRestoreReport RestoreSCType(Program& program, SCBoard board) {
+SCRestoreReport RestoreSCType(Session& session, SCBoard board) {
     SCRestoreReport report;
-    if (RefuseWhileBusy(program)) {
+    if (RefuseWhileBusy(session)) {
         report.refused = true;
         return report;
     }
     const bool dc = board == SCBoard::DC;
     report.lines = {kSCWaitLine};
-    if (program.link.UseModbus != 0) {
+    if (session.link.UseModbus != 0) {
         const std::string request = dc ? "1000450001020060" : "10004500010200D0";
-        const bool answered = AskModbusOrTell(program, request, 12);
-        report.status = program.x.TransferStatus;
+        const bool answered = AskModbusOrTell(session, request, 12);
+        report.status = session.x.TransferStatus;
         if (!answered) return report;
         // The meter took it only when it answers with the write reply for
         // register 0045 (its echo of the request's head).
-        const std::string& reply = program.x.ModbusReply;
-        report.succeeded = program.x.ModbusException == 0 && reply.size() == 12 + ModbusCheckLength(program.link) &&
-                           UpperCase(reply.substr(0, 12)) == UpperCase(program.link.ModbusAddressHex + request.substr(0, 10));
+        const std::string& reply = session.x.ModbusReply;
+        report.succeeded = session.x.ModbusException == 0 && reply.size() == 12 + ModbusCheckLength(session.link) &&
+                           UpperCase(reply.substr(0, 12)) == UpperCase(session.link.ModbusAddressHex + request.substr(0, 10));
         if (!report.succeeded) {
-            MsgErr(program.platform.op);
+            MsgErr(session.op);
             return report;
         }
     } else {
-        const auto reply = AskX110(program);
-        report.status = program.x.TransferStatus;
+        const auto reply = AskX110(session);
+        report.status = session.x.TransferStatus;
         if (!reply) return report;
         // The first byte of the pair is kept as the meter has it.
         const std::string first = reply->substr(0, 2);
-        program.txn.DelayMs(2000);
-        SendAscii(program, "W110" + first + (dc ? "60" : "D0"));
-        report.status = program.x.TransferStatus;
+        session.txn.DelayMs(2000);
+        SendAscii(session, "W110" + first + (dc ? "60" : "D0"));
+        report.status = session.x.TransferStatus;
         report.succeeded = report.status == status::Ok;
     }
     report.lines = {dc ? "Signal Conditioner type set to DC and 200 mV range."

@@ -8,7 +8,7 @@
 
 namespace wm {
 
-struct Program;
+struct Session;
 class Operator;
 
 enum class SCCheck {
@@ -20,7 +20,7 @@ enum class SCCheck {
 // Reads ScTypeText, ScType, InputMode, InputRange, InputDP and DisplayDP
 // from the image into program.derived, correcting a mode or range the board
 // cannot have. A type other than DC or load cell asks the operator.
-[[nodiscard]] SCCheck CheckSCAfterGet(Program& program);
+[[nodiscard]] SCCheck CheckSCAfterGet(Session& session);
 
 // "Communication error.  Try again.", title "Error".
 void MsgErr(Operator& op);
@@ -44,7 +44,7 @@ struct SCTypeReport {
 // "X110" in Custom ASCII) and explains it. The status line is hidden. A
 // reply that is not the meter's answer is a communication error (MsgErr,
 // text area cleared and hidden).
-[[nodiscard]] SCTypeReport ReadSCType(Program& program);
+[[nodiscard]] SCTypeReport ReadSCType(Session& session);
 
 enum class SCBoard { DC, LoadCell };
 
@@ -65,6 +65,6 @@ struct SCRestoreReport {
 // DC 200 mV ("60") or load cell 20 mV ("D0"). The image is not changed; the
 // next Get reads the new state. A Modbus write the meter does not echo, or a
 // Custom ASCII read that fails, is a communication error: the WAIT line stays.
-[[nodiscard]] SCRestoreReport RestoreSCType(Program& program, SCBoard board);
+[[nodiscard]] SCRestoreReport RestoreSCType(Session& session, SCBoard board);
 
 } // namespace wm

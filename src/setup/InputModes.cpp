@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/Tables.h"
+#include "comm/Tables.h"
 
 namespace wm {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/Tables.h"
+#include "comm/Tables.h"
 
 // The image normally holds only upper-case hexadecimal digits, but it can
 // come from a file, and a file may hold anything. So every reader here takes

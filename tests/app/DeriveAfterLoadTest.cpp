@@ -2,10 +2,10 @@
 
 #include <tuple>
 
-#include "TransferRig.h"
+#include "support/TransferRig.h"
 #include "setup/Defaults.h"
 #include "setup/Fields.h"
-#include "setup/SetupFiles.h"
+#include "app/SetupFileCommands.h"
 
 namespace wm::test {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "TransferRig.h"
-#include "app/Tables.h"
+#include "support/TransferRig.h"
+#include "comm/Tables.h"
 #include "setup/Defaults.h"
-#include "setup/SetupFiles.h"
+#include "app/SetupFileCommands.h"
 
 namespace wm::test {
 namespace {

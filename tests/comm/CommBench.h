@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/LinkState.h"
+#include "comm/LinkState.h"
 #include "comm/Exchange.h"
 #include "comm/NodeLink.h"
 #include "comm/Transaction.h"

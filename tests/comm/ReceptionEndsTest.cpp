@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Connection.h"
-#include "app/ScriptedOperator.h"
+#include "comm/Connection.h"
+#include "support/ScriptedOperator.h"
 #include "comm/CommBench.h"
 #include "comm/Framing.h"
 

@@ -6,7 +6,7 @@
 #include <QTextEdit>
 
 #include "MenuRig.h"
-#include "ui/help/core/HelpBuild.h"
+#include "help/HelpBuild.h"
 #include "gui/help/frmAppHelp.h"
 
 namespace wm::test {

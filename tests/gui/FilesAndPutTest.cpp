@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "MenuRig.h"
-#include "app/SimProgram.h"
-#include "setup/PutSetup.h"
+#include "support/SimProgram.h"
+#include "transfer/PutSetup.h"
 
 namespace wm::test {
 namespace {

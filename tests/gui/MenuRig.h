@@ -13,8 +13,8 @@
 
 #include <QApplication>
 
-#include "app/Tables.h"
-#include "app/TransferRig.h"
+#include "comm/Tables.h"
+#include "support/TransferRig.h"
 #include "gui/main/QtOperator.h"
 #include "gui/main/frmMMenu.h"
 #include "setup/Defaults.h"

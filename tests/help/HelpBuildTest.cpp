@@ -1,9 +1,9 @@
-#include "ui/help/core/HelpBuild.h"
+#include "help/HelpBuild.h"
 
 #include <gtest/gtest.h>
 
 #include "help/HelpTestFolder.h"
-#include "ui/help/core/HelpFiles.h"
+#include "help/HelpFiles.h"
 
 namespace wm {
 namespace {

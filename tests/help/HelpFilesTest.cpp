@@ -1,10 +1,10 @@
-#include "ui/help/core/HelpFiles.h"
+#include "help/HelpFiles.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "help/HelpTestFolder.h"
-#include "ui/help/core/HelpBuild.h"
+#include "help/HelpBuild.h"
 
 namespace wm {
 namespace {

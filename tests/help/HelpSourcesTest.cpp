@@ -6,8 +6,8 @@
 #include <set>
 
 #include "help/HelpTestFolder.h"
-#include "ui/help/core/HelpBuild.h"
-#include "ui/help/core/HelpFiles.h"
+#include "help/HelpBuild.h"
+#include "help/HelpFiles.h"
 
 namespace wm {
 namespace {

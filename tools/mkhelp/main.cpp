@@ -3,7 +3,7 @@
 // readable help sources; the format is described in help/README.md.
 #include <iostream>
 
-#include "ui/help/core/HelpBuild.h"
+#include "help/HelpBuild.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

@@ -11,9 +11,9 @@
 #include "platform/qt/QtPlatform.h"
 #include "sc/SigCond.h"
 #include "setup/Fields.h"
-#include "setup/GetSetup.h"
-#include "setup/PutSetup.h"
-#include "setup/SetupFiles.h"
+#include "transfer/GetSetup.h"
+#include "transfer/PutSetup.h"
+#include "app/SetupFileCommands.h"
 
 namespace wm {
 

@@ -6,7 +6,7 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "ui/help/core/HelpFiles.h"
+#include "help/HelpFiles.h"
 
 namespace wm {
 

@@ -8,13 +8,13 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "app/Connection.h"
+#include "comm/Connection.h"
 #include "app/Program.h"
 #include "gui/main/QtOperator.h"
 #include "gui/main/frmMMenu.h"
 #include "platform/MemorySerialPort.h"
 #include "platform/VirtualTime.h"
-#include "setup/GetSetup.h"
+#include "transfer/GetSetup.h"
 #include "gui/help/frmAppHelp.h"
 
 namespace wm {

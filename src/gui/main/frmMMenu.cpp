@@ -19,14 +19,14 @@
 #include <initializer_list>
 
 #include "app/LinkText.h"
-#include "app/Tables.h"
+#include "comm/Tables.h"
 #include "gui/main/QtOperator.h"
-#include "setup/GetSetup.h"
+#include "transfer/GetSetup.h"
 #include "gui/help/frmAppHelp.h"
 
 #include "sc/SigCond.h"
-#include "setup/PutSetup.h"
-#include "setup/SetupFiles.h"
+#include "transfer/PutSetup.h"
+#include "app/SetupFileCommands.h"
 
 namespace wm {
 
