@@ -346,9 +346,9 @@ void UpdateSettingsFromSetup(Session& session) {
     LinkState trial;
     const std::string problem = DeriveLinkState(line, link.SettingsLine2, trial);
     if (!problem.empty()) {
-        session.op.Ask({"The setup just written holds serial settings the program cannot follow (" +
-                                     problem + "); Settings.SSS is left as it was.",
-                                 "Settings.SSS", Buttons::Ok, Answer::Ok, Icon::Exclamation});
+        session.op.Ask({"The setup just written holds serial settings the program cannot follow (" + problem +
+                            "); Settings.SSS is left as it was.",
+                        "Settings.SSS", Buttons::Ok, Answer::Ok, Icon::Exclamation, MessageId::SettingsNotFollowed});
         link.UseModbus = link.SerialMode != 0 ? 1 : 0; // the link stays as it was
         return;
     }
