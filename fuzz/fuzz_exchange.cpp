@@ -304,7 +304,10 @@ void RunOne(wm::Program& program, Bytes& in, const std::filesystem::path& settin
         const wm::MeterCommand* command = wm::FindMeterCommand(kCommands[choice - 5]);
         WM_FUZZ_CHECK(command != nullptr);
         const wm::CommandOutcome out = wm::RunMeterCommand(program, *command);
-        WM_FUZZ_CHECK(out.failed == (out.status != 0));
+        // A link fault always fails the command; a reply that passed the
+        // line but is no answer to it fails with status 0.
+        WM_FUZZ_CHECK(!out.refused && out.failed != out.succeeded);
+        WM_FUZZ_CHECK(out.status == 0 || out.failed);
         if (out.reading) {
             WM_FUZZ_CHECK(!out.failed && command->isReading);
             WM_FUZZ_CHECK(out.reading->find('\r') == std::string::npos);
