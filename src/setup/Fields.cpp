@@ -13,6 +13,8 @@ constexpr bool EveryEntryFilled() {
                        [](const FieldDef& f) { return !f.name.empty() && f.pos >= 1; });
 }
 static_assert(EveryEntryFilled(), "the field table's size must match its entries");
+static_assert(FieldNamed("InCode").pos == kRangeBytePos && FieldNamed("Func").pos == kRangeBytePos,
+              "the input modes' range byte is the catalogue's");
 
 constexpr int kNoRule = -1;
 
@@ -145,22 +147,22 @@ std::string Printable(std::string_view s) {
 // Scaling method
 
 ScalingMethod ScalingMethodOf(const SetupImage& image) {
-    if (image.GetBits(3, 3, 33) == 1) return ScalingMethod::ReadingCoordinates;
-    if (image.GetBits(4, 4, 53) == 1) return ScalingMethod::Coordinates;
+    if (FieldCode(image, FieldNamed("RdCoord")) == 1) return ScalingMethod::ReadingCoordinates;
+    if (FieldCode(image, FieldNamed("Coord")) == 1) return ScalingMethod::Coordinates;
     return ScalingMethod::ScaleOffset;
 }
 
 void SetScalingMethod(SetupImage& image, ScalingMethod method) {
     switch (method) {
     case ScalingMethod::Coordinates:
-        image.SetBits(4, 4, 53, 1);
-        image.SetBits(3, 3, 33, 0);
+        StoreFieldCode(image, FieldNamed("Coord"), 1);
+        StoreFieldCode(image, FieldNamed("RdCoord"), 0);
         break;
     case ScalingMethod::ScaleOffset:
-        image.SetBits(4, 4, 53, 0);
-        image.SetBits(3, 3, 33, 0);
+        StoreFieldCode(image, FieldNamed("Coord"), 0);
+        StoreFieldCode(image, FieldNamed("RdCoord"), 0);
         break;
-    case ScalingMethod::ReadingCoordinates: image.SetBits(3, 3, 33, 1); break;
+    case ScalingMethod::ReadingCoordinates: StoreFieldCode(image, FieldNamed("RdCoord"), 1); break;
     }
 }
 
@@ -233,10 +235,10 @@ int HelpTopicOf(const FieldDef& field, const DerivedSetup& derived) {
 
 DerivedSetup DeriveSetup(const SetupImage& image, const DerivedSetup& prior) {
     DerivedSetup d = prior;
-    d.ScTypeText = image.Mid(35, 2);
+    d.ScTypeText = image.Mid(FieldNamed("ScTypeCode").pos, 2); // the whole byte, read as a decimal code
     d.ScType = DecimalTypeCode(d.ScTypeText);
 
-    d.InputMode = DecodeInCode(image.GetBits(7, 4, 55));
+    d.InputMode = DecodeInCode(FieldCode(image, FieldNamed("InCode")));
     const auto offered = [&d] {
         const auto modes = ModesForScType(d.ScType);
         return std::any_of(modes.begin(), modes.end(),
@@ -244,15 +246,15 @@ DerivedSetup DeriveSetup(const SetupImage& image, const DerivedSetup& prior) {
     };
     if (IsKnownScType(d.ScType) && !offered()) d.InputMode = ModesForScType(d.ScType).front().inputMode;
 
-    d.InputRange = image.GetBits(3, 0, 55);
+    d.InputRange = FieldCode(image, FieldNamed("Func"));
     const int maxRange = MaxRange(d.InputMode);
     if (maxRange != kNoRule && d.InputRange > maxRange) d.InputRange = 0;
 
     d.InputDP = InputDPFor(d.InputMode, d.InputRange, d.InputDP);
-    d.DisplayDP = image.GetBits(2, 0, 39);
-    d.RlyOpt = image.GetBits(6, 6, 49);
-    d.AnaOpt = image.GetBits(5, 5, 49);
-    d.ComOpt = image.GetBits(3, 2, 49);
+    d.DisplayDP = FieldCode(image, FieldNamed("DecPt"));
+    d.RlyOpt = FieldCode(image, FieldNamed("RlyOpt"));
+    d.AnaOpt = FieldCode(image, FieldNamed("AnaOpt"));
+    d.ComOpt = FieldCode(image, FieldNamed("ComOpt"));
     return d;
 }
 

@@ -56,7 +56,7 @@ std::string RangeByteText(int inputMode, int inputRange) {
 }
 
 void StoreRangeByte(SetupImage& image, int inputMode, int inputRange) {
-    image.Put(55, RangeByteText(inputMode, inputRange));
+    image.Put(kRangeBytePos, RangeByteText(inputMode, inputRange));
 }
 
 int DecimalTypeCode(std::string_view text) {

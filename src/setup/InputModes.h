@@ -79,6 +79,8 @@ inline constexpr std::array<int, 5> InCodeCodes = {6, 7, 10, 12, 13};
 // Decimal-point code of the input fields (kind 3) for a mode and range;
 // modes without a rule give `unchanged`.
 [[nodiscard]] int InputDPFor(int inputMode, int inputRange, int unchanged);
+// The range byte: InCode in its high digit, the range (Func) in its low.
+inline constexpr int kRangeBytePos = 55;
 // Byte 55 as written: two hex digits of InCode * 16 + range.
 [[nodiscard]] std::string RangeByteText(int inputMode, int inputRange);
 void StoreRangeByte(SetupImage& image, int inputMode, int inputRange);

@@ -194,8 +194,11 @@ bool CheckPutCompatibility(Session& session, TransferStep& step) {
     const BoardKind meter = BoardKindOf(board.type, board.mode);
     if (meter == BoardKind::Undetermined) return Abandon(session, undetermined, MessageId::MeterTypeUndetermined);
 
-    const std::string range = session.setup.Mid(55, 2);
-    const BoardKind data = BoardKindOf(session.setup.Mid(35, 2), range.empty() ? -1 : HexDigitValue(range[0]));
+    constexpr const FieldDef& type = FieldNamed("ScTypeCode");
+    constexpr const FieldDef& range = FieldNamed("InCode"); // with Func, the whole range byte
+    const std::string rangeByte = session.setup.Mid(range.pos, 2);
+    const BoardKind data =
+        BoardKindOf(session.setup.Mid(type.pos, 2), rangeByte.empty() ? -1 : HexDigitValue(rangeByte[0]));
     if (data == BoardKind::Undetermined)
         return Abandon(session,
                        "Data to be PUT contains incompatible Signal Conditioner Type and Range, DPM PUT "
@@ -210,8 +213,8 @@ bool CheckPutCompatibility(Session& session, TransferStep& step) {
             Status(session) = status::Ok;
             return false;
         }
-        session.setup.Put(35, board.type);
-        session.setup.Put(55, board.range);
+        session.setup.Put(type.pos, board.type);
+        session.setup.Put(range.pos, board.range);
         op.SetStatus(kPuttingCaption, ColourGreen);
     }
     session.txn.DelayMs(gap);
