@@ -45,8 +45,11 @@ void Control(const std::string& hardware, std::uint16_t port, int mode) {
 
 void Notification(const std::string& data) {
     const bool is = wm::IsNodeNotification(data);
-    if (is) WM_FUZZ_CHECK(data.size() == 19 && std::string_view(data).starts_with(wm::NodeMagic));
-    WM_FUZZ_CHECK(!wm::IsNodeNotification(data + '\x04'));
+    if (is) {
+        // Exactly 19 bytes: one more or one fewer is meter data.
+        WM_FUZZ_CHECK(data.size() == 19 && std::string_view(data).starts_with(wm::NodeMagic));
+        WM_FUZZ_CHECK(!wm::IsNodeNotification(data + '\x04') && !wm::IsNodeNotification(data.substr(0, 18)));
+    }
 
     // The same bytes made into a notification are one; any other pair in
     // bytes 13-14 makes them meter data.
