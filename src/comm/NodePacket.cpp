@@ -1,0 +1,111 @@
+#include "comm/NodePacket.h"
+
+#include <bit>
+#include <cmath>
+
+#include "comm/Hex.h"
+
+namespace wm {
+
+namespace {
+
+// 1-based byte positions within a control packet.
+constexpr std::size_t ModeAt = 14;
+constexpr std::size_t CheckAt = 15;
+
+std::uint32_t BigEndian32(std::string_view bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+}
+
+// One block as the check mode mixes it with the sum so far. The rotations
+// take their count from the low five bits of either the block or the sum.
+std::uint32_t Mix(unsigned mode, std::uint32_t block, std::uint32_t sum) {
+    const int ownBits = static_cast<int>(block & 31U);
+    const int sumBits = static_cast<int>(sum & 31U);
+    switch (mode) {
+    case 1: return block ^ sum;
+    case 2: return std::rotr(block, ownBits);
+    case 3: return block ^ std::rotl(sum, 16);
+    case 4: return std::rotl(block, sumBits);
+    case 5: return block ^ std::rotl(sum, 8);
+    case 6: return std::rotl(block, ownBits);
+    case 7: return block ^ std::rotr(sum, 8);
+    case 8: return std::rotr(block, sumBits);
+    default: return block; // mode 0, and modes the node does not know
+    }
+}
+
+} // namespace
+
+std::uint32_t Add32(std::uint32_t x, std::uint32_t y) {
+    std::uint64_t sum = std::uint64_t{x} + y;
+    while (sum > 0xFFFFFFFFU) sum = (sum & 0xFFFFFFFFU) + (sum >> 32);
+    return static_cast<std::uint32_t>(sum);
+}
+
+std::uint16_t Fold16(std::uint32_t a) {
+    std::uint32_t sum = (a >> 16) + (a & 0xFFFFU);
+    while (sum > 0xFFFFU) sum = (sum & 0xFFFFU) + (sum >> 16);
+    return static_cast<std::uint16_t>(sum);
+}
+
+std::string EncodeNodePacket(std::string_view packet) {
+    std::string out(packet);
+    out.resize((out.size() + 3) / 4 * 4, '\0');
+    if (out.size() < CheckAt + 1) return out;
+
+    const auto mode = static_cast<unsigned char>(out[ModeAt - 1]);
+    out[CheckAt - 1] = '\0';
+    out[CheckAt] = '\0';
+    std::uint32_t sum = 0;
+    for (std::size_t at = 0; at < out.size(); at += 4) sum = Add32(sum, Mix(mode, BigEndian32(out, at), sum));
+
+    const std::uint16_t check = Fold16(sum);
+    out[CheckAt - 1] = static_cast<char>(check >> 8);
+    out[CheckAt] = static_cast<char>(check & 0xFF);
+    return out;
+}
+
+std::string BuildNodeControlPacket(std::string_view hardwareAddressHex12, std::uint16_t listenPort, int mode) {
+    std::string hardware = HexToBytes(hardwareAddressHex12.substr(0, 12));
+    hardware.resize(6, '\0');
+
+    std::string packet(NodeMagic);
+    packet += hardware;
+    packet += '\x04';
+    packet += static_cast<char>(mode & 0xFF);
+    packet += std::string(2, '\0'); // the check, filled in below
+    packet += static_cast<char>(listenPort >> 8);
+    packet += static_cast<char>(listenPort & 0xFF);
+    return EncodeNodePacket(packet);
+}
+
+int ChooseCheckMode(double random01) {
+    if (!(random01 > 0.0)) return 1; // also NaN
+    if (random01 >= 1.0) return 8;
+    return static_cast<int>(std::floor(8.0 * random01)) + 1;
+}
+
+std::string BytesToDottedAddress(std::string_view fourBytes) {
+    std::string text;
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (i > 0) text += '.';
+        text += std::to_string(i < fourBytes.size() ? static_cast<unsigned char>(fourBytes[i]) : 0U);
+    }
+    return text;
+}
+
+std::optional<std::string> NodeDottedAddress(std::string_view settingsLine2) {
+    if (settingsLine2.size() < 28) return std::nullopt;
+    const std::string_view digits = settingsLine2.substr(20, 8);
+    if (!IsHexText(digits)) return std::nullopt;
+    return BytesToDottedAddress(HexToBytes(digits));
+}
+
+bool IsNodeNotification(std::string_view data) {
+    return data.size() == 19 && data.starts_with(NodeMagic) && data[12] == '\x05' && data[13] == '\x04';
+}
+
+} // namespace wm
