@@ -212,4 +212,8 @@ void LandBlock(SetupImage& image, const RegisterBlock& block, std::string_view d
 // setup holding it is given address 1.
 void MakeBroadcastAddressOne(SetupImage& image);
 
+// The map's own rules (rows ascend without overlap, each encoding fits its
+// field, every write register has a row, every landed row is read whole).
+[[nodiscard]] bool RegisterMapConsistent();
+
 } // namespace wm

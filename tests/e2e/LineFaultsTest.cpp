@@ -140,7 +140,14 @@ TEST_F(LineFaults, pulledCableEndsGetAtOnceWithStatus29AndNoSpinning) {
     EXPECT_EQ(get.exitCode, 1);
     EXPECT_NE(get.err.find("status 29"), std::string::npos) << get.err;
     const double cpu = Seconds(get.usage.ru_utime) + Seconds(get.usage.ru_stime);
-    EXPECT_LT(cpu, 0.05 * Seconds(get.wall)) << "CPU " << cpu << " s in " << Seconds(get.wall) << " s";
+#ifdef WM_SANITIZE_BUILD
+    // The sanitizers' own start-up takes a tenth of a second of this short
+    // run; a spinning wait would still take nearly all of it.
+    constexpr double kShare = 0.25;
+#else
+    constexpr double kShare = 0.05;
+#endif
+    EXPECT_LT(cpu, kShare * Seconds(get.wall)) << "CPU " << cpu << " s in " << Seconds(get.wall) << " s";
     EXPECT_FALSE(std::filesystem::exists(dir / "meter.WT"));
 }
 

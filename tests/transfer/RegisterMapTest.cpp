@@ -42,6 +42,8 @@ std::string ReadDigits(const SetupImage& image, const RegisterBlock& block) {
     return digits;
 }
 
+TEST(RegisterMap, keepsItsOwnRules) { EXPECT_TRUE(RegisterMapConsistent()); }
+
 TEST(RegisterMap, everyRegisterWrittenFromTheImageLandsBackOnItsOwnCharacters) {
     const SetupImage source = VariedSetup();
     for (const RegisterDef& r : ModbusRegisters) {
