@@ -27,17 +27,6 @@ int Number(const std::string& digits) {
     return n;
 }
 
-// One field of a line as the settings file is read: leading blanks skipped,
-// the field ends at a comma or the line end; trailing blanks and CRs are not
-// part of it.
-std::string FirstField(std::string_view line) {
-    const std::size_t start = line.find_first_not_of(' ');
-    if (start == std::string_view::npos) return {};
-    line.remove_prefix(start);
-    line = line.substr(0, line.find(','));
-    const std::size_t last = line.find_last_not_of(" \t\r");
-    return std::string(line.substr(0, last == std::string_view::npos ? 0 : last + 1));
-}
 
 std::string TwoHex(int v) {
     std::string s;
@@ -71,14 +60,14 @@ SettingsText ParseSettingsText(std::string_view bytes) {
         return s;
     }
     const std::size_t end1 = bytes.find('\n');
-    s.line1 = FirstField(bytes.substr(0, end1));
+    s.line1 = FirstFieldOfLine(bytes.substr(0, end1));
     // A line 2 is there when anything follows line 1's LF, if only its own LF.
     if (end1 == std::string_view::npos || end1 + 1 == bytes.size()) {
         s.problem = "the second line is missing";
         return s;
     }
     const std::string_view rest = bytes.substr(end1 + 1);
-    s.line2 = FirstField(rest.substr(0, rest.find('\n')));
+    s.line2 = FirstFieldOfLine(rest.substr(0, rest.find('\n')));
     return s;
 }
 

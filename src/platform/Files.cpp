@@ -300,4 +300,13 @@ FileBytes ReadFileBounded(const std::filesystem::path& file, std::size_t maxByte
     return out;
 }
 
+std::string FirstFieldOfLine(std::string_view line) {
+    const std::size_t start = line.find_first_not_of(' ');
+    if (start == std::string_view::npos) return {};
+    line.remove_prefix(start);
+    line = line.substr(0, line.find(','));
+    const std::size_t last = line.find_last_not_of(" \t\r");
+    return std::string(line.substr(0, last == std::string_view::npos ? 0 : last + 1));
+}
+
 } // namespace wm

@@ -30,6 +30,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace wm {
 
@@ -52,5 +53,11 @@ struct FileBytes {
 //   "it is not a regular file (a device, a pipe or a socket)"
 //   "the file cannot be read (<reason>)"
 [[nodiscard]] FileBytes ReadFileBounded(const std::filesystem::path& file, std::size_t maxBytes);
+
+// One field of a text line as the program's own files (Settings.SSS, setup
+// files) have always been read: leading blanks skipped, the field ends at a
+// comma or the line end, and the trailing blanks, tabs and CRs that older
+// files carry are not part of it.
+[[nodiscard]] std::string FirstFieldOfLine(std::string_view line);
 
 } // namespace wm

@@ -12,16 +12,6 @@ namespace wm {
 
 namespace {
 
-// The first field of a line as setup files have always been read, without
-// the trailing blanks and CRs that older files carry.
-std::string FirstField(std::string_view line) {
-    const std::size_t start = line.find_first_not_of(' ');
-    if (start == std::string_view::npos) return {};
-    line.remove_prefix(start);
-    line = line.substr(0, line.find(','));
-    const std::size_t last = line.find_last_not_of(" \t\r");
-    return std::string(line.substr(0, last == std::string_view::npos ? 0 : last + 1));
-}
 
 std::string CheckImage(const std::string& image) {
     if (image.empty()) return "the first line holds no setup";
@@ -49,7 +39,7 @@ SetupFileText ParseSetupFileText(std::string_view bytes) {
         out.problem = "the first line is longer than any setup";
         return out;
     }
-    out.image = UpperCase(FirstField(line));
+    out.image = UpperCase(FirstFieldOfLine(line));
     out.problem = CheckImage(out.image);
     if (!out.problem.empty()) out.image.clear();
     return out;
