@@ -44,7 +44,9 @@ void Rtu(const std::string& collected) {
     const wm::ReplyCheck r = wm::CheckRtuReply(collected);
     const bool decoded = r.status != wm::status::BadCrc && r.status != wm::status::ReadFailure;
     WM_FUZZ_CHECK(r.status == wm::status::BadCrc || r.status == wm::status::ReadFailure ||
-                  (r.status >= 0 && r.status <= 9));
+                  r.status == wm::status::MeterRefused || (r.status >= 0 && r.status <= 9));
+    // A refusal is named whatever status it maps to.
+    if (r.status == wm::status::MeterRefused || (r.status >= 1 && r.status <= 9)) WM_FUZZ_CHECK(r.exception != 0);
     WM_FUZZ_CHECK(r.RxReply.empty());
     if (decoded) WM_FUZZ_CHECK(r.ModbusReply == wm::BytesToHex(collected));
 
