@@ -82,12 +82,7 @@ private:
 
 struct LineFaults : ::testing::Test {
     std::filesystem::path dir;
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("wm-e2e-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-               std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-    }
+    void SetUp() override { dir = MakeTestFolder(); }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
     // Settings.SSS for Custom ASCII at the given baud index.

@@ -2,6 +2,7 @@
 // Starting wmsim and wmctl as real processes for the end-to-end tests: no
 // fixed sleeps, every wait has a deadline, and only the processes a test
 // started are ended.
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -16,6 +17,16 @@
 #include <vector>
 
 namespace wm::e2e {
+
+// A fresh folder for one end-to-end test, named after it; the fixture
+// removes it in TearDown.
+inline std::filesystem::path MakeTestFolder() {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("wm-e2e-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                      "-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    return dir;
+}
 
 inline std::string Bin(const std::string& name) { return std::string(WM_BIN_DIR) + "/" + name; }
 

@@ -16,12 +16,7 @@ void WriteSettings(const std::filesystem::path& file, char protocol, char portTy
 
 struct Wmctl : ::testing::Test {
     std::filesystem::path dir;
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("wm-e2e-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-               std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-    }
+    void SetUp() override { dir = MakeTestFolder(); }
     void TearDown() override { std::filesystem::remove_all(dir); }
     RunResult Wm(const SimProcess& sim, std::vector<std::string> args) {
         std::vector<std::string> all{Bin("wmctl"), "--settings", (dir / "Settings.SSS").string(), "--port",
