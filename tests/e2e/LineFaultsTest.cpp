@@ -24,23 +24,7 @@ class Started {
 public:
     Started(std::vector<std::string> args, const std::filesystem::path& dir)
         : outFile_(dir / "stdout.txt"), errFile_(dir / "stderr.txt"), start_(Clock::now()) {
-        int done[2];
-        if (pipe(done) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(done[0]);
-            std::FILE* o = std::freopen(outFile_.c_str(), "w", stdout);
-            std::FILE* e = std::freopen(errFile_.c_str(), "w", stderr);
-            (void)o;
-            (void)e;
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(done[1]);
-        doneFd_ = done[0];
+        pid_ = StartWithOutputFiles(args, outFile_, errFile_, doneFd_);
     }
     ~Started() {
         if (pid_ > 0) {

@@ -47,6 +47,36 @@ inline std::string ReadLine(int fd, int timeoutMs) {
     return line;
 }
 
+// In a forked child: runs args[0] with args, never returns.
+[[noreturn]] inline void ExecOrExit(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
+// Starts a program with standard output and error going to files (so neither
+// pipe can fill up). The child holds the write end of a pipe until it ends:
+// the parent waits on doneFd with a deadline, no polling needed.
+inline pid_t StartWithOutputFiles(const std::vector<std::string>& args, const std::filesystem::path& outFile,
+                                  const std::filesystem::path& errFile, int& doneFd) {
+    int done[2];
+    if (pipe(done) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(done[0]);
+        std::FILE* o = std::freopen(outFile.c_str(), "w", stdout);
+        std::FILE* e = std::freopen(errFile.c_str(), "w", stderr);
+        (void)o;
+        (void)e;
+        ExecOrExit(args);
+    }
+    close(done[1]);
+    doneFd = done[0];
+    return pid;
+}
+
 // wmsim on a pseudo-terminal; the device path is its first output line.
 class SimProcess {
 public:
@@ -60,11 +90,7 @@ public:
             close(out[1]);
             std::vector<std::string> all{Bin("wmsim")};
             all.insert(all.end(), args.begin(), args.end());
-            std::vector<char*> argv;
-            for (auto& a : all) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
+            ExecOrExit(all);
         }
         close(out[1]);
         fd_ = out[0];
@@ -106,29 +132,13 @@ struct RunResult {
 // neither pipe can fill up.
 inline RunResult RunProgram(const std::vector<std::string>& argsIn, const std::filesystem::path& dir, int timeoutMs = 30000) {
     const auto outFile = dir / "stdout.txt", errFile = dir / "stderr.txt";
-    // The child holds the write end of a pipe until it ends; the parent
-    // blocks on the read end with the deadline, so no polling is needed.
-    int done[2];
-    if (pipe(done) != 0) return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(done[0]);
-        std::FILE* o = std::freopen(outFile.c_str(), "w", stdout);
-        std::FILE* e = std::freopen(errFile.c_str(), "w", stderr);
-        (void)o;
-        (void)e;
-        std::vector<std::string> args = argsIn;
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(done[1]);
+    int doneFd = -1;
+    const pid_t pid = StartWithOutputFiles(argsIn, outFile, errFile, doneFd);
+    if (pid < 0) return {};
     RunResult r;
-    pollfd waitEnd{done[0], POLLIN, 0};
+    pollfd waitEnd{doneFd, POLLIN, 0};
     const bool ended = poll(&waitEnd, 1, timeoutMs) > 0;
-    close(done[0]);
+    close(doneFd);
     int status = 0;
     if (!ended) {
         kill(pid, SIGKILL);
