@@ -37,6 +37,8 @@ enum class MessageId {
     NoSetup,                // Save Setup As with no setup loaded
     ReplaceFile,            // Save Setup: the file will be replaced (Ok/Cancel)
     SetupFileProblem,       // a setup file could not be read or written
+    NoPrinter,              // Print with no printer installed: save as PDF instead? (Yes/No)
+    FileNotWritten,         // a picture, record or export file could not be written
 };
 
 struct MessageBox {
