@@ -27,6 +27,7 @@
 #include "sc/SigCond.h"
 #include "transfer/PutSetup.h"
 #include "app/SetupFileCommands.h"
+#include "gui/setup/frmSetupPages.h"
 
 namespace wm {
 
@@ -580,7 +581,19 @@ void frmMMenu::mnuView_Click() {
 }
 
 void frmMMenu::mnuSetup_Click() {
-    if (!Refused()) NotYetAvailable("Setup pages are not yet available.");
+    if (Refused()) return;
+    // The pages live as long as this window and keep their state while hidden.
+    auto* pages = findChild<SetupPages*>("SetupPages", Qt::FindDirectChildrenOnly);
+    if (pages == nullptr) {
+        pages = new SetupPages(program_, this, this);
+        pages->endProgram = [this] {
+            if (EndProgram(false)) close();
+        };
+    }
+    op_.SetBusy(true);
+    pages->Open();
+    if (!ended_) hide();
+    op_.SetBusy(false);
 }
 
 void frmMMenu::mnuMenu_Click() {
