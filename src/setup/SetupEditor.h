@@ -105,6 +105,18 @@ public:
     [[nodiscard]] std::vector<FieldChange> Changes() const;
 
 private:
+    // Every control of the three pages, before and after an edit: what
+    // changed is what the windows repaint.
+    [[nodiscard]] std::vector<ControlView> Snapshot(std::vector<std::string>& names) const;
+    template <typename Edit>
+    EditResult Apply(Edit&& edit);
+    // Why the control cannot take an edit of that kind now, if it cannot.
+    [[nodiscard]] std::optional<std::string> Unchangeable(std::string_view control, ControlKind want) const;
+    void ApplyChoice(std::string_view control, int entry);
+    // Custom ASCII (0) or a Modbus framing (1, 2): the image's protocol and
+    // parity bits and the link's protocol.
+    void SwitchProtocol(int mode);
+
     SetupImage& image_;
     DerivedSetup& derived_;
     LinkState& link_;
