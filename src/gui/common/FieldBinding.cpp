@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -197,8 +198,22 @@ void FieldBinding::Show(const std::string& control, const Bound& bound) {
 
 // ---------------------------------------------------------------- focus, clicks, help
 
+bool FieldBinding::ValueBoxKey(QObject* watched, const QKeyEvent* key) {
+    // A value box is opened from the keyboard as well: Enter or the space bar.
+    const auto bound = bound_.find(ControlOf(watched));
+    if (bound == bound_.end() || bound->second.kind != Kind::ValueBox) return false;
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter && key->key() != Qt::Key_Space) return false;
+    if (key->modifiers() & ~Qt::KeypadModifier) return false;
+    const auto handler = handlers_.find(watched);
+    if (handler == handlers_.end() || !bound->second.widget->isEnabled()) return false;
+    handler->second();
+    return true;
+}
+
 bool FieldBinding::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress) return ValueBoxKey(watched, static_cast<QKeyEvent*>(event)) ||
+                                         QObject::eventFilter(watched, event);
     if (type != QEvent::FocusIn && type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease)
         return QObject::eventFilter(watched, event);
 

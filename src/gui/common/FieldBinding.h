@@ -22,6 +22,7 @@ class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -100,6 +101,7 @@ private:
     void Add(const std::string& control, Kind kind, QWidget* widget, bool showText = true);
     void Show(const std::string& control, const Bound& bound);
     void Report(const EditResult& result);
+    bool ValueBoxKey(QObject* watched, const QKeyEvent* key);
 
     SetupEditor& editor_;
     std::map<std::string, Bound> bound_;

@@ -82,6 +82,7 @@ void SetupPages::Open() {
     SkipPageReload = 0;
     Page(1)->show();
     Page(1)->raise();
+    Page(1)->activateWindow();
 }
 
 void SetupPages::Navigate(frmSetupPage& from, int to) {
