@@ -117,10 +117,14 @@ bool frmEntVal::eventFilter(QObject* watched, QEvent* event) {
         }
         if (box >= 0) return txtDigit_KeyPress(box, key);
     }
-    // A box clicked (or reached by Tab) becomes the current box.
-    if (event->type() == QEvent::FocusIn && box >= 0 && !placingFocus_ && box != entry_->Current()) {
-        entry_->Focus(box);
-        FocusCurrentBox();
+    if (event->type() == QEvent::FocusIn && box >= 0) {
+        // The box takes the focus first (reached by Tab it would select its
+        // text); then a box clicked or tabbed to becomes the current box,
+        // and the caret goes where the next key acts.
+        txtDigit[static_cast<std::size_t>(box)]->event(event);
+        if (!placingFocus_ && box != entry_->Current()) entry_->Focus(box);
+        PlaceCaret(box);
+        return true;
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -214,10 +218,15 @@ void frmEntVal::FocusCurrentBox() {
     placingFocus_ = true;
     box->setFocus(Qt::OtherFocusReason);
     placingFocus_ = false;
+    PlaceCaret(entry_->Current());
+}
+
+void frmEntVal::PlaceCaret(int box) {
     // The caret stands in front of the digit the next key replaces, or
     // behind the last digit after Right on the last box.
-    box->deselect();
-    box->setCursorPosition(entry_->PastLastDigit() ? 1 : 0);
+    QLineEdit* b = txtDigit[static_cast<std::size_t>(box)];
+    b->deselect();
+    b->setCursorPosition(box == entry_->Current() && entry_->PastLastDigit() ? 1 : 0);
 }
 
 } // namespace wm

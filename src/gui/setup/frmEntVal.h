@@ -63,6 +63,7 @@ private:
     void Refused(KeyOutcome outcome);
     void ShowBoxes();
     void FocusCurrentBox();
+    void PlaceCaret(int box);
     void Finish(bool accepted);
 
     std::array<QLineEdit*, ValueEntry::BoxCount> txtDigit{};
