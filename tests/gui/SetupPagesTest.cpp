@@ -10,9 +10,11 @@
 #include <QRadioButton>
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <random>
 
 #include "MenuRig.h"
+#include "gui/setup/frmEntVal.h"
 #include "gui/setup/frmSetup1.h"
 #include "gui/setup/frmSetup3.h"
 #include "gui/setup/frmSetupPages.h"
@@ -285,6 +287,35 @@ TEST(SetupPages, returningFromValueEntryKeepsPagesOneAndTwoAsTheyAre) {
     rig.Page(3)->Form_Activate();
     EXPECT_EQ(rig.program.setup.ByteAt(135), 1);
     EXPECT_EQ(Text(rig.On<QLineEdit>(3, "txtMBAddr")), " 1");
+}
+
+TEST(SetupPages, theValueEntryDialogStoresWhatIsTypedAndTheNameFollows) {
+    PagesRig rig;
+    rig.pages->UseValueEntryDialog(); // the real dialog, answered by keys once it is up
+    rig.Click(1, "cmdNextPage");
+    rig.Click(2, "cmdNextPage");
+    Pick(rig.On<QComboBox>(3, "cboTranChars"), 1);
+    QLineEdit* stop = rig.On<QLineEdit>(3, "txtTranStop");
+    ASSERT_TRUE(stop->isEnabled() && stop->isVisibleTo(rig.Page(3)));
+
+    QTimer::singleShot(0, rig.Page(3), [&rig] {
+        auto* dialog = rig.Page(3)->findChild<frmEntVal*>();
+        ASSERT_NE(dialog, nullptr);
+        for (char c : std::string("013")) QTest::keyClick(dialog->focusWidget(), c);
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+    });
+    QTimer deadline; // a dialog left open fails the test instead of hanging it
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, rig.Page(3), [&rig] {
+        ADD_FAILURE() << "the dialog was still open";
+        if (auto* dialog = rig.Page(3)->findChild<frmEntVal*>()) dialog->reject();
+    });
+    deadline.start(5000);
+    QTest::mouseClick(stop, Qt::LeftButton);
+    EXPECT_EQ(rig.program.setup.ByteAt(125), 13);
+    EXPECT_EQ(Text(stop), " 13");
+    EXPECT_EQ(rig.On<QLabel>(3, "lblTranStop")->text().toStdString(), "cr ");
+    EXPECT_EQ(stop->palette().color(QPalette::Base), QColor(255, 255, 255));
 }
 
 TEST(SetupPages, helpFollowsTheFocusAndF1OpensIt) {

@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +15,7 @@
 #include "app/Program.h"
 #include "comm/Tables.h"
 #include "gui/help/frmAppHelp.h"
+#include "gui/setup/OpenValueEntry.h"
 #include "gui/setup/frmSetup1.h"
 #include "gui/setup/frmSetup2.h"
 #include "gui/setup/frmSetup3.h"
@@ -30,17 +30,6 @@ void Paint(QLineEdit& box, Rgb colour) {
     box.setPalette(p);
 }
 
-// Until the front-panel style entry dialog is in place: the value typed as
-// it would be entered on the meter.
-EntryAnswer PlainValueEntry(QWidget& page, QLineEdit& box, const EntryRequest& request) {
-    Paint(box, ColourPaleGreen);
-    bool ok = false;
-    const QString text = QInputDialog::getText(&page, "ENTER VALUE", "Value:", QLineEdit::Normal,
-                                               QString::fromLatin1(request.text).trimmed(), &ok);
-    Paint(box, ColourWhite);
-    return EntryAnswer{ok, text.toLatin1().toStdString()};
-}
-
 } // namespace
 
 // ---------------------------------------------------------------- the shared state
@@ -49,7 +38,16 @@ SetupPages::SetupPages(Program& program, QWidget* mainWindow, QObject* parent)
     : QObject(parent), program_(program), mainWindow_(mainWindow),
       editor_(program.setup, program.derived, program.link) {
     setObjectName("SetupPages");
-    entryOpener = PlainValueEntry;
+    UseValueEntryDialog();
+}
+
+void SetupPages::UseValueEntryDialog() {
+    entryOpener = [this](QWidget& page, QLineEdit& box, const EntryRequest& request) {
+        // F1 in the dialog closes it and opens help on the page's topic.
+        const EntryOutcome outcome =
+            OpenValueEntry(&page, box, request, Op(), 0, [this, &page] { OpenAppHelp(&page); });
+        return EntryAnswer{outcome.accepted, outcome.entryText};
+    };
 }
 
 SetupPages::~SetupPages() = default;

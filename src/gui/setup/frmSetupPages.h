@@ -72,8 +72,10 @@ public:
     // value; the page stays as it is when the dialog closes.
     EntryAnswer OpenEntry(frmSetupPage& page, QLineEdit& box, const EntryRequest& request);
 
-    // The value entry dialog; tests put their own in its place.
+    // The value entry dialog (frmEntVal, set by UseValueEntryDialog); tests
+    // may put a scripted one in its place.
     std::function<EntryAnswer(QWidget& page, QLineEdit& box, const EntryRequest& request)> entryOpener;
+    void UseValueEntryDialog();
     // Ends the program (the operator's answer to a corrupt signal-conditioner type).
     std::function<void()> endProgram;
 
