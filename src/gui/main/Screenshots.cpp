@@ -17,6 +17,7 @@
 #include "transfer/GetSetup.h"
 #include "gui/help/frmAppHelp.h"
 #include "gui/setup/frmEntVal.h"
+#include "gui/setup/frmSetupPages.h"
 #include "setup/Fields.h"
 
 namespace wm {
@@ -59,6 +60,17 @@ private:
     QDir folder_;
     bool failed_ = false;
 };
+
+// Page 1 is in front; each page is taken, then the next comes to the front.
+void ShootPages(Shooter& shooter, SetupPages& pages, const QString& suffix) {
+    for (int n = 1; n <= 3; ++n) {
+        frmSetupPage* page = pages.Loaded(n);
+        if (page == nullptr) return;
+        page->resize(page->sizeHint()); // adjustSize would keep it within part of the screen
+        shooter.Take(*page, QString("frmSetup%1%2").arg(n).arg(suffix));
+        if (n < 3) pages.Navigate(*page, n + 1);
+    }
+}
 
 } // namespace
 
@@ -111,6 +123,23 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
         entry.show();
         shooter.Take(entry, name);
         entry.hide();
+    }
+
+    // The three setup pages on the default setup, then on a load cell with
+    // every option board, reading coordinates and Modbus RTU (the fields it
+    // changed carry the change marker).
+    {
+        SetupPages pages(program, &window);
+        pages.Open();
+        ShootPages(shooter, pages, "");
+        SetupEditor& editor = pages.Editor();
+        for (const auto& [control, choice] : {std::pair{"cboSCOpt", 1}, {"cboRlyOpt", 1}, {"cboComOpt", 2},
+                                             {"cboAnaOpt", 1}, {"cboDecPt", 2}, {"optRdCoord", 1},
+                                             {"cboSerProtocol", 1}, {"cboTimConst", 3}})
+            (void)editor.Choose(control, choice);
+        if (frmSetupPage* three = pages.Loaded(3)) pages.Navigate(*three, 1);
+        ShootPages(shooter, pages, "-load-cell");
+        if (frmSetupPage* three = pages.Loaded(3)) three->hide();
     }
 
     window.OpenAppHelp();
