@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <random>
 
 #include "MenuRig.h"
@@ -130,6 +131,15 @@ TEST(SetupPages, listsStoreTheirFieldAndTheDecimalPointRewritesEveryReading) {
     // Only the changed fields carry the marker.
     EXPECT_EQ(rig.On<QComboBox>(1, "cboCntBy")->toolTip().toStdString(), ChangedTip);
     EXPECT_TRUE(rig.On<QComboBox>(1, "cboAutoZ")->toolTip().isEmpty());
+
+    // Scrolling over a list the operator has not gone to changes nothing.
+    QComboBox* hz = rig.On<QComboBox>(1, "cboHz");
+    rig.On<QPushButton>(1, "cmdMMenu")->setFocus();
+    const QPointF at(hz->width() / 2.0, hz->height() / 2.0);
+    QWheelEvent wheel(at, hz->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(hz, &wheel);
+    EXPECT_EQ(rig.program.setup.GetBits(6, 6, 53), 1);
+    EXPECT_EQ(hz->currentIndex(), 1);
 
     Pick(rig.On<QComboBox>(1, "cboDecPt"), 4); // "d . dddd"
     EXPECT_EQ(rig.program.setup.GetBits(2, 0, 39), 5);

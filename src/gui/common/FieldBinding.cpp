@@ -63,6 +63,7 @@ void FieldBinding::Add(const std::string& control, Kind kind, QWidget* widget, b
 
 void FieldBinding::BindList(QComboBox* list, const std::string& control, Handler onClick) {
     Add(control, Kind::List, list);
+    list->setFocusPolicy(Qt::StrongFocus);
     connect(list, &QComboBox::activated, this, [onClick](int) { onClick(); });
 }
 
@@ -212,6 +213,15 @@ bool FieldBinding::ValueBoxKey(QObject* watched, const QKeyEvent* key) {
 
 bool FieldBinding::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    // Scrolling the page over a list it has not been given would change the
+    // setup unseen: a list takes the wheel only while it has the focus.
+    if (type == QEvent::Wheel) {
+        const auto bound = bound_.find(ControlOf(watched));
+        if (bound != bound_.end() && bound->second.kind == Kind::List && !bound->second.widget->hasFocus()) {
+            event->ignore();
+            return true;
+        }
+    }
     if (type == QEvent::KeyPress) return ValueBoxKey(watched, static_cast<QKeyEvent*>(event)) ||
                                          QObject::eventFilter(watched, event);
     if (type != QEvent::FocusIn && type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease)
