@@ -232,6 +232,15 @@ TEST(SetupEditorFilter, NoFilterAndBatchAverageByRevision) {
     }
 }
 
+TEST(SetupEditorPages, FramesShareTheHelpTopicOfTheirControl) {
+    Rig rig;
+    const std::pair<const char*, int> rows[] = {{"fraExtIn", 1379}, {"fraLeadZ", 1324},  {"fraSP2Diff", 1368},
+                                                {"fraDrib", 1368},  {"fraAnaHI", 2167},  {"lblLockout", 1361},
+                                                {"lblAscTbl", 1138}, {"fraTranStop", 1382}, {"chkDisThresh", 1282},
+                                                {"fraAutoZ", 1274}, {"fraInMode", 1305 + 1}};
+    for (const auto& [control, topic] : rows) EXPECT_EQ(rig.editor.View(control).help, topic) << control;
+}
+
 TEST(SetupEditorPages, AlarmFramesFollowTheRelayBoard) {
     Rig rig;
     for (int relay : {0, 1}) {
