@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -117,6 +118,10 @@ bool frmEntVal::eventFilter(QObject* watched, QEvent* event) {
         }
         if (box >= 0) return txtDigit_KeyPress(box, key);
     }
+    // A middle click would paste the selection into the box.
+    if (box >= 0 && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) &&
+        static_cast<const QMouseEvent&>(*event).button() == Qt::MiddleButton)
+        return true;
     if (event->type() == QEvent::FocusIn && box >= 0) {
         // The box takes the focus first (reached by Tab it would select its
         // text); then a box clicked or tabbed to becomes the current box,
