@@ -230,7 +230,8 @@ bool FieldBinding::eventFilter(QObject* watched, QEvent* event) {
     const std::string control = ControlOf(watched);
     const auto bound = bound_.find(control);
     // Frames and labels are clicked, never focused.
-    const bool isFrame = bound != bound_.end() && (bound->second.kind == Kind::Frame || bound->second.kind == Kind::Label);
+    const bool isFrame =
+        bound != bound_.end() && (bound->second.kind == Kind::Frame || bound->second.kind == Kind::Label);
     const auto fixed = fixedHelp_.find(watched);
 
     if (type == QEvent::FocusIn && !isFrame) {
@@ -262,7 +263,8 @@ bool FieldBinding::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::MouseButtonRelease && bound != bound_.end() && bound->second.kind == Kind::ValueBox) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         auto* box = static_cast<QWidget*>(watched);
-        if (mouse->button() == Qt::LeftButton && box->isEnabled() && box->rect().contains(mouse->position().toPoint())) {
+        const bool inside = box->rect().contains(mouse->position().toPoint());
+        if (mouse->button() == Qt::LeftButton && box->isEnabled() && inside) {
             const auto handler = handlers_.find(watched);
             if (handler != handlers_.end()) handler->second();
             return true;

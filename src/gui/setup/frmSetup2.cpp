@@ -96,7 +96,8 @@ QWidget* frmSetup2::BuildBothAlarms() {
     auto* row = new QHBoxLayout(both);
     row->setContentsMargins(6, 4, 6, 6);
     for (QWidget* w : {Framed("fraAlarmVal", "Alarm Value ", {List("cboAlarmVal", [this] { cboAlarmVal_Click(); })}),
-                       Framed("fraNoRdgsAlm", "No. Rdgs to Alarm", {List("cboNoRdgsAlm", [this] { cboNoRdgsAlm_Click(); })}),
+                       Framed("fraNoRdgsAlm", "No. Rdgs to Alarm",
+                              {List("cboNoRdgsAlm", [this] { cboNoRdgsAlm_Click(); })}),
                        Framed("fraDrib", "Dribble Factor", {List("cboDrib", [this] { cboDrib_Click(); })})}) {
         w->setParent(both);
         row->addWidget(w);
