@@ -328,6 +328,31 @@ TEST(SetupPages, theValueEntryDialogStoresWhatIsTypedAndTheNameFollows) {
     EXPECT_EQ(stop->palette().color(QPalette::Base), QColor(255, 255, 255));
 }
 
+TEST(SetupPages, aCorruptSignalConditionerTypeIsPutToTheOperatorOnOpening) {
+    for (const Answer answer : {Answer::No, Answer::Yes}) {
+        MenuRig rig(WithPort(Line1(0, "012"), '0'));
+        rig.Item("mnuDefaultSet")->trigger();
+        rig.program.setup.Put(35, "1F");
+        rig.dialogs.answerFor[MessageId::CorruptType] = answer;
+        bool ended = false;
+        QObject::connect(rig.window.get(), &frmMMenu::programEnded, [&ended] { ended = true; });
+        rig.Item("mnuSetup")->trigger();
+        auto* pages = rig.window->findChild<SetupPages*>("SetupPages");
+        ASSERT_NE(pages, nullptr);
+        if (answer == Answer::No) {
+            // Going on: a DC board in its first mode, shown and stored.
+            EXPECT_FALSE(ended);
+            EXPECT_EQ(rig.program.setup.Mid(35, 2), "01");
+            EXPECT_TRUE(pages->Loaded(1)->isVisible());
+            EXPECT_EQ(pages->Loaded(1)->findChild<QComboBox*>("cboSCOpt")->currentText().toStdString(), "DC");
+        } else {
+            EXPECT_TRUE(ended);
+            EXPECT_FALSE(pages->Loaded(1)->isVisible());
+            EXPECT_FALSE(rig.window->isVisible());
+        }
+    }
+}
+
 TEST(SetupPages, helpFollowsTheFocusAndF1OpensIt) {
     PagesRig rig;
     rig.On<QComboBox>(1, "cboHz")->setFocus(Qt::TabFocusReason);
