@@ -16,6 +16,8 @@
 #include "platform/VirtualTime.h"
 #include "transfer/GetSetup.h"
 #include "gui/help/frmAppHelp.h"
+#include "gui/setup/frmEntVal.h"
+#include "setup/Fields.h"
 
 namespace wm {
 
@@ -96,6 +98,20 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
     window.ShowProgress(25);
     window.SetProgressVisible(true);
     shooter.Take(window, "frmMMenu-get-failed");
+
+    // The value entry dialog, shown without waiting for it, on a set point
+    // and on a byte of the default setup as the pages hand them over.
+    frmEntVal entry(&window);
+    for (const auto& [field, name] : {std::pair{"SetPt1", "frmEntVal"}, std::pair{"ModbusAddr", "frmEntVal-byte"}}) {
+        const FieldDef& def = *FindField(field);
+        int dp = program.derived.DisplayDP;
+        const std::string text = def.kind == FieldKind::Byte ? " " + std::to_string(program.setup.ByteAt(def.pos))
+                                                             : program.setup.FormatField(def.kind, def.pos, dp);
+        entry.LoadDigits(EntryRequest{def.kind, def.pos, text}, op, true);
+        entry.show();
+        shooter.Take(entry, name);
+        entry.hide();
+    }
 
     window.OpenAppHelp();
     if (frmAppHelp* help = window.HelpWindow()) shooter.Take(*help, "frmAppHelp");
