@@ -7,9 +7,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <array>
+#include <initializer_list>
 
 #include "app/Program.h"
 #include "app/SetupFileCommands.h"
@@ -49,6 +50,20 @@ QFont DisplayFont() {
 const QColor kLit(255, 48, 32);
 const QColor kDark(24, 8, 8);
 
+// A position's cell text starts with a blank, as every cell of the grid's
+// rows does; the narrow position columns draw it without that blank, so a
+// character with its point still fits.
+class PositionDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->text.startsWith(' ')) option->text.remove(0, 1);
+    }
+};
+
 QTableWidget* MakeGrid(QWidget* parent, const char* name, const QStringList& headers, int columns) {
     auto* grid = new QTableWidget(0, columns, parent);
     grid->setObjectName(name);
@@ -64,6 +79,8 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name, const QStringList& hea
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     grid->horizontalHeader()->setMinimumSectionSize(1);
+    auto* positions = new PositionDelegate(grid);
+    for (int c = columns - 6; c < columns; ++c) grid->setItemDelegateForColumn(c, positions);
     if (headers.isEmpty()) {
         grid->horizontalHeader()->hide();
     } else {
@@ -149,6 +166,8 @@ void frmWTMenu::BuildControls() {
     grdSetPt->setColumnHidden(kMarkerColumn, true);
     connect(grdSetPt, &QTableWidget::cellClicked, this, [this](int row, int) { grdSetPt_Click(row); });
 
+    for (QTableWidget* grid : {grdMain, grdInput, grdSetPt}) grid->viewport()->installEventFilter(this);
+
     lblSigCond = new QLabel(this);
     lblSigCond->setObjectName("lblSigCond");
 
@@ -216,17 +235,15 @@ void frmWTMenu::FillGrids() {
     FitHeight(grdInput);
     FitHeight(grdSetPt);
     FitColumns();
+    // No row stands chosen until the operator clicks one.
+    grdMain->setCurrentCell(-1, -1);
+    grdSetPt->setCurrentCell(-1, -1);
 }
 
 void frmWTMenu::FitColumns() {
     FitGrid(grdMain, kMenuColumns);
     FitGrid(grdSetPt, kMenuColumns);
     FitGrid(grdInput, kInputColumns);
-}
-
-void frmWTMenu::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    FitColumns();
 }
 
 // ---------------------------------------------------------------- life cycle
@@ -298,6 +315,10 @@ bool frmWTMenu::eventFilter(QObject* watched, QEvent* event) {
         grdMain->clearSelection();
         grdMain->setCurrentCell(-1, -1);
     }
+    // The columns follow the grids' width.
+    if (event->type() == QEvent::Resize &&
+        (watched == grdMain->viewport() || watched == grdSetPt->viewport() || watched == grdInput->viewport()))
+        FitColumns();
     return QWidget::eventFilter(watched, event);
 }
 
