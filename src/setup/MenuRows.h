@@ -29,7 +29,7 @@ struct MenuRow {
     // that position's point is lit; "" for a dark position.
     std::array<std::string, 6> cells;
     bool digits = false; // a row of digit codes rather than a value text
-    int help = 0;        // the row's help number (grdMain), or its number in grdSetPt; 0 none
+    int help = 0;        // the row's help number (grdMain), or the set point's number (grdSetPt); 0 none
     int topic = 0;       // the help topic a click on the row opens; 0 none
 };
 
@@ -59,7 +59,9 @@ inline constexpr int BlankDigit = -1;
 [[nodiscard]] constexpr int MenuHelpTopic(int helpNumber) {
     return helpNumber < 101 ? helpNumber + 2100 : helpNumber + 1100;
 }
-// Topic of the set-point grid's heading; set point n has topic SetPtHelpBase + n.
+// Topic of the set-point grid's heading; set point n has topic SetPtHelpBase + n,
+// also when the other set point is hidden (counting grid rows instead would
+// give SETPT2 standing alone the help of SETPT1).
 inline constexpr int SetPtHelpBase = 2172;
 
 // The board line under the grids: " DC Signal Conditioner",

@@ -231,6 +231,7 @@ TEST(MenuRows, unknownModeAndShortImageShowDarkPositions) {
     const std::vector<MenuRow> shortRows = Rows(image, 0);
     ASSERT_FALSE(shortRows.empty());
     EXPECT_EQ(shortRows.back().grid, MenuGrid::Input);
+    EXPECT_EQ(SigCondCaption(2), "");
 }
 
 TEST(MenuCells, digitCodes) {
@@ -258,14 +259,6 @@ TEST(MenuCells, valueTextsAndTheirPoint) {
         {"ab", {"a", "b", "", "", "", ""}},              // short
     };
     for (const auto& c : cases) EXPECT_EQ(TextCells(c.text), c.cells) << c.text;
-}
-
-TEST(MenuCells, helpTopics) {
-    EXPECT_EQ(MenuHelpTopic(54), 2154);
-    EXPECT_EQ(MenuHelpTopic(100), 2200);
-    EXPECT_EQ(MenuHelpTopic(101), 1201);
-    EXPECT_EQ(MenuHelpTopic(176), 1276);
-    EXPECT_EQ(SigCondCaption(2), "");
 }
 
 TEST(MenuRowsText, jsonAndLinesForPeople) {
