@@ -209,7 +209,6 @@ TEST(MainMenuDispatch, windowsStillToComeSayHowThingsStandInTheStatusLine) {
     MenuRig rig(Line1(0));
     const std::pair<const char*, const char*> items[] = {
         {"mnuSetup", "Setup pages are not yet available."},
-        {"mnuMenu", "The front-panel menu view is not yet available."},
         {"mnuCmdsGo", "The commands window is not yet available."},
         {"mnuList", "The readings list is not yet available."},
         {"mnuRS485H", "Jumper pictures are not yet available."},

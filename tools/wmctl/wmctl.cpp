@@ -11,6 +11,7 @@
 #include "platform/qt/QtPlatform.h"
 #include "sc/SigCond.h"
 #include "setup/Fields.h"
+#include "setup/MenuRows.h"
 #include "transfer/GetSetup.h"
 #include "transfer/PutSetup.h"
 #include "app/SetupFileCommands.h"
@@ -28,6 +29,8 @@ constexpr const char* kUsage =
     "  put FILE [--yes] open the setup file, then Put Setup; the signal-conditioner mismatch question\n"
     "                   is answered No unless --yes\n"
     "  show FILE [--json]  decode a setup file: one line per field (name, code, shown text)\n"
+    "  menu FILE [--json]  the setup file as the meter's front-panel menu shows it: one line per row\n"
+    "                   (grid, label, the six display positions), grid by grid as the menu view shows them\n"
     "  default -o FILE  save the default setup\n"
     "  command NAME     meter-reset | function-reset | alarm-reset | peak-reset | tare-reset\n"
     "  read NAME        gross | net | peak (prints the reading as the commands window shows it)\n"
@@ -186,6 +189,32 @@ int RunShow(const std::vector<std::string>& rest) {
     return 0;
 }
 
+int RunMenu(const std::vector<std::string>& rest) {
+    const bool json = rest.size() == 3 && rest[2] == "--json";
+    if (rest.size() != 2 && !json) return Usage("menu needs FILE [--json]");
+    const SetupFileText text = ReadSetupFile(rest[1]);
+    if (!text.problem.empty()) {
+        std::fprintf(stderr, "wmctl: %s: %s\n", rest[1].c_str(), text.problem.c_str());
+        return 2;
+    }
+    SetupImage image;
+    image.text = text.image;
+    // As when the file is opened in the program: a file of the main block
+    // alone has revision 0.
+    const int revision = FieldCode(image, FieldNamed("Revision"));
+    const DerivedSetup derived = DeriveSetup(image);
+    if (derived.ScType != ScTypeDC && derived.ScType != ScTypeLoadCell)
+        std::fprintf(stderr, "wmctl: %s: the signal-conditioner type %s is neither DC nor load cell\n",
+                     rest[1].c_str(), derived.ScTypeText.c_str());
+    const std::vector<MenuRow> rows = BuildMenuRows(image, derived, revision);
+    if (json) {
+        std::printf("%s\n", MenuRowsJson(rows).c_str());
+        return 0;
+    }
+    for (const MenuRow& row : rows) std::printf("%s\n", FormatMenuRow(row).c_str());
+    return 0;
+}
+
 int RunGet(Console& c, const std::vector<std::string>& rest) {
     const std::optional<std::string> file = OutputFile(rest);
     if (!file) return Usage("get needs -o FILE");
@@ -272,6 +301,7 @@ int RunWmctl(const std::vector<std::string>& args, const std::string& programDir
     if (name == "command") return RunCommandOrRead(c, o.rest, false);
     if (name == "read") return RunCommandOrRead(c, o.rest, true);
     if (name == "show") return RunShow(o.rest);
+    if (name == "menu") return RunMenu(o.rest);
     if (name == "default") return RunDefault(c, o.rest);
     if (name == "get") return RunGet(c, o.rest);
     if (name == "put") return RunPut(c, o.rest);
