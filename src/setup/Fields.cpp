@@ -63,36 +63,6 @@ std::string SignalConditionerText(const DerivedSetup& derived) {
     return "not DC or Load Cell";
 }
 
-FieldRow DescribeField(const SetupImage& image, const FieldDef& field, const DerivedSetup& derived) {
-    FieldRow row{std::string(field.name), {}, {}};
-    if (static_cast<std::size_t>(field.LastPos()) > image.text.size()) {
-        row.text = "(not in image)";
-        return row;
-    }
-    if (field.type == FieldType::Numeric) {
-        int dp = field.kind == FieldKind::Input ? derived.InputDP : derived.DisplayDP;
-        row.code = image.Mid(field.pos, 6);
-        row.text = image.FormatField(field.kind, field.pos, dp);
-        return row;
-    }
-    const int code = FieldCode(image, field);
-    row.code = std::to_string(code);
-    switch (field.shown) {
-    case Shown::ListText: row.text = ShownText(field, code); break;
-    case Shown::Number: row.text = std::to_string(code); break;
-    case Shown::CharName: row.text = CharName(code); break;
-    case Shown::BitPattern: row.text = BitPattern(code); break;
-    case Shown::CheckBox: row.text = OnOff(code); break;
-    case Shown::SignalConditioner:
-        row.code = derived.ScTypeText;
-        row.text = SignalConditionerText(derived);
-        break;
-    case Shown::InputMode: row.text = InputModeText(code, derived); break;
-    case Shown::InputRange: row.text = InputRangeText(code, derived); break;
-    }
-    return row;
-}
-
 // The option button's caption without its pointer: "Scale,Offset  >" -> "Scale,Offset".
 std::string ScalingMethodText(ScalingMethod method) {
     std::string_view caption = SclOffCaption;
@@ -111,19 +81,10 @@ void AppendDerivedRows(const SetupImage& image, const DerivedSetup& derived, std
     const ScalingMethod method = ScalingMethodOf(image);
     rows.push_back({"ScaleMethod", std::to_string(static_cast<int>(method)), ScalingMethodText(method)});
     rows.push_back({"InputDP", std::to_string(derived.InputDP), PointPattern(derived.InputDP)});
-    for (std::size_t i = 0; i < LockoutCaptions.size(); ++i) {
-        const LockoutPlace place = LockoutPlaceOf(static_cast<int>(i));
-        FieldRow row{"Lockout" + std::to_string(i), {}, {}};
-        if (static_cast<std::size_t>(place.byte + 1) > image.text.size()) {
-            row.text = "(not in image)";
-        } else {
-            const int bit = image.GetBits(place.bit, place.bit, place.byte);
-            row.code = std::to_string(bit);
-            row.text = TrimRight(LockoutCaptions[i]) + ": " + OnOff(bit);
-        }
-        rows.push_back(std::move(row));
-    }
 }
+
+
+} // namespace
 
 std::string Printable(std::string_view s) {
     std::string out;
@@ -140,8 +101,6 @@ std::string Printable(std::string_view s) {
     }
     return out;
 }
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // Scaling method
@@ -261,10 +220,43 @@ DerivedSetup DeriveSetup(const SetupImage& image, const DerivedSetup& prior) {
 // ---------------------------------------------------------------------------
 // Description
 
+FieldRow DescribeField(const SetupImage& image, const FieldDef& field, const DerivedSetup& derived) {
+    FieldRow row{std::string(field.name), {}, {}};
+    if (static_cast<std::size_t>(field.LastPos()) > image.text.size()) {
+        row.text = "(not in image)";
+        return row;
+    }
+    if (field.type == FieldType::Numeric) {
+        int dp = field.kind == FieldKind::Input ? derived.InputDP : derived.DisplayDP;
+        row.code = image.Mid(field.pos, 6);
+        row.text = image.FormatField(field.kind, field.pos, dp);
+        return row;
+    }
+    const int code = FieldCode(image, field);
+    row.code = std::to_string(code);
+    switch (field.shown) {
+    case Shown::ListText: row.text = ShownText(field, code); break;
+    case Shown::Number: row.text = std::to_string(code); break;
+    case Shown::CharName: row.text = CharName(code); break;
+    case Shown::BitPattern: row.text = BitPattern(code); break;
+    case Shown::CheckBox: row.text = OnOff(code); break;
+    case Shown::SignalConditioner:
+        row.code = derived.ScTypeText;
+        row.text = SignalConditionerText(derived);
+        break;
+    case Shown::InputMode: row.text = InputModeText(code, derived); break;
+    case Shown::InputRange: row.text = InputRangeText(code, derived); break;
+    case Shown::Lockout: row.text = LockoutText(field, code); break;
+    }
+    return row;
+}
+
+std::string LockoutText(const FieldDef& field, int bit) { return TrimRight(field.caption) + ": " + OnOff(bit); }
+
 std::vector<FieldRow> DescribeSetup(const SetupImage& image) {
     const DerivedSetup derived = DeriveSetup(image);
     std::vector<FieldRow> rows;
-    rows.reserve(SetupFields.size() + 2 + LockoutCaptions.size());
+    rows.reserve(SetupFields.size() + 2);
     for (const FieldDef& field : SetupFields) rows.push_back(DescribeField(image, field, derived));
     AppendDerivedRows(image, derived, rows);
     return rows;

@@ -43,6 +43,7 @@ enum class Shown : std::uint8_t {
     SignalConditioner, // characters 35-36 read as a decimal type code
     InputMode,         // InCode through the input mode table
     InputRange,        // Func through the range list of the input mode
+    Lockout,           // one lockout bit: "<caption>: on" / "<caption>: off"
 };
 
 // Help topics that depend on the setup: the mode list's topic follows the
@@ -235,6 +236,16 @@ struct LockoutPlace {
     return code >= 20 ? LockoutPlace{41, code - 20} : LockoutPlace{43, code - 10};
 }
 
+// Each box is a one-bit field of its own, named Lockout0 .. Lockout15 after
+// its index, shown by chkLock(i).
+inline constexpr std::array<std::string_view, 16> LockoutNames = {
+    "Lockout0", "Lockout1", "Lockout2",  "Lockout3",  "Lockout4",  "Lockout5",  "Lockout6",  "Lockout7",
+    "Lockout8", "Lockout9", "Lockout10", "Lockout11", "Lockout12", "Lockout13", "Lockout14", "Lockout15"};
+inline constexpr std::array<std::string_view, 16> LockoutControls = {
+    "chkLock(0)", "chkLock(1)", "chkLock(2)",  "chkLock(3)",  "chkLock(4)",  "chkLock(5)",
+    "chkLock(6)", "chkLock(7)", "chkLock(8)",  "chkLock(9)",  "chkLock(10)", "chkLock(11)",
+    "chkLock(12)", "chkLock(13)", "chkLock(14)", "chkLock(15)"};
+
 // ---------------------------------------------------------------------------
 // Scaling method, held in RdCoord (byte 33 b3) and Coord (byte 53 b4).
 
@@ -245,11 +256,19 @@ enum class ScalingMethod : std::uint8_t { ScaleOffset, Coordinates, ReadingCoord
 // coordinates: RdCoord 1, Coord left as it was.
 void SetScalingMethod(SetupImage& image, ScalingMethod method);
 
+[[nodiscard]] constexpr FieldDef LockoutField(int index) {
+    const auto i = static_cast<std::size_t>(index);
+    const LockoutPlace place = LockoutPlaceOf(index);
+    return {.name = LockoutNames[i], .pos = place.byte, .hi = place.bit, .lo = place.bit,
+            .shown = Shown::Lockout, .control = LockoutControls[i], .page = 3,
+            .help = LockoutHelpBase + index, .caption = LockoutCaptions[i]};
+}
+
 // ---------------------------------------------------------------------------
-// The field table, in image order.
+// The field table, in image order (the lockout boxes in their own order).
 
 // clang-format off
-inline constexpr std::array<FieldDef, 71> SetupFields = {{
+inline constexpr std::array<FieldDef, 85> SetupFields = {{
     {.name = "Tare", .type = FieldType::Numeric, .pos = 1, .kind = 2, .control = "txtTare", .page = 1,
      .help = 1275},
     {.name = "OutItems", .pos = 9, .hi = 2, .lo = 0, .texts = OutItemsTexts, .shownAsEntry = 1,
@@ -286,10 +305,22 @@ inline constexpr std::array<FieldDef, 71> SetupFields = {{
      .page = 3, .help = 1221},
     {.name = "DecPt", .pos = 39, .hi = 2, .lo = 0, .texts = DecPtTexts, .codes = DecPtCodes,
      .control = "cboDecPt", .page = 1, .help = 1323},
-    {.name = "Lock2", .pos = 41, .hi = 7, .lo = 0, .shown = Shown::BitPattern, .control = "chkLock",
-     .page = 3},
-    {.name = "Lock1", .pos = 43, .hi = 7, .lo = 0, .shown = Shown::BitPattern, .control = "chkLock",
-     .page = 3},
+    LockoutField(0),
+    LockoutField(1),
+    LockoutField(2),
+    LockoutField(3),
+    LockoutField(4),
+    LockoutField(5),
+    LockoutField(6),
+    LockoutField(7),
+    LockoutField(8),
+    LockoutField(9),
+    LockoutField(10),
+    LockoutField(11),
+    LockoutField(12),
+    LockoutField(13),
+    LockoutField(14),
+    LockoutField(15),
     {.name = "Address", .pos = 45, .hi = 4, .lo = 0, .texts = AddressTexts, .control = "cboAddress",
      .page = 3, .help = 1337},
     {.name = "SerMode", .pos = 45, .hi = 5, .lo = 5, .texts = SerModeTexts, .control = "cboSerMode",
@@ -391,6 +422,13 @@ inline constexpr std::array<FieldDef, 71> SetupFields = {{
 }};
 // clang-format on
 
+// The two bytes the lockout boxes live in, as the meter's registers carry
+// them whole. They are not fields of their own: the boxes are.
+inline constexpr std::array<FieldDef, 2> LockoutBytes = {{
+    {.name = "Lock2", .pos = 41, .hi = 7, .lo = 0, .shown = Shown::BitPattern},
+    {.name = "Lock1", .pos = 43, .hi = 7, .lo = 0, .shown = Shown::BitPattern},
+}};
+
 // Characters carried from Get to Put and to files without being read.
 struct CharRange {
     int pos;
@@ -404,14 +442,18 @@ inline constexpr std::array<CharRange, 3> UninterpretedRanges = {{{7, 2}, {13, 8
 // The whole catalogue, in image order.
 [[nodiscard]] std::span<const FieldDef> AllFields();
 // The field of that name, found while compiling: an unknown name does not build.
+// The lockout bytes (Lock1, Lock2) are found here too.
 [[nodiscard]] consteval const FieldDef& FieldNamed(std::string_view name) {
     for (const FieldDef& field : SetupFields)
+        if (field.name == name) return field;
+    for (const FieldDef& field : LockoutBytes)
         if (field.name == name) return field;
     throw "no field of that name";
 }
 // nullptr when no field has that name / control (exact spelling).
 [[nodiscard]] const FieldDef* FindField(std::string_view name);
-// The first field a control shows (chkLock: Lock2, then Lock1).
+// The field a control shows (an element of a control array by its index:
+// "chkLock(4)").
 [[nodiscard]] const FieldDef* FindFieldByControl(std::string_view control);
 
 // The code a Bits or Byte field holds (0 for numeric fields).
@@ -450,9 +492,17 @@ struct FieldRow {
     std::string text; // what the pages show; "(not in image)" past the end of a short image
 };
 
-// One row per catalogue field in image order, then the scaling method, the
-// input fields' decimal point and the 16 lockouts.
+// One field as described: code and shown text, with the derived values of
+// its own setup. The setup pages' views show the same text.
+[[nodiscard]] FieldRow DescribeField(const SetupImage& image, const FieldDef& field, const DerivedSetup& derived);
+// The text of a lockout bit: "Filter: on".
+[[nodiscard]] std::string LockoutText(const FieldDef& field, int bit);
+
+// One row per catalogue field in catalogue order, then the scaling method and
+// the input fields' decimal point.
 [[nodiscard]] std::vector<FieldRow> DescribeSetup(const SetupImage& image);
+// s for a terminal: bytes outside printable ASCII as \xNN, a backslash doubled.
+[[nodiscard]] std::string Printable(std::string_view s);
 // "name  code  \"text\"" for a terminal: bytes outside printable ASCII as \xNN.
 [[nodiscard]] std::string FormatFieldRow(const FieldRow& row);
 // {"length":N,"derived":{...},"fields":[{"name":..,"code":..,"text":..},..]}

@@ -92,6 +92,10 @@ public:
     [[nodiscard]] std::optional<EntryRequest> BeginEntry(std::string_view control) const;
     // The value entry dialog accepted `entered` (its EntryText), or a value
     // typed as on the front panel ("1.2345", "-12.5", "+00100.", "42").
+    // The dialog's ValueEntry stores into a copy of the image; what it
+    // accepted is stored here, so that every rule of the field applies (a
+    // Modbus address of 0 becomes 1). Refused, with field and value named,
+    // when the field cannot hold the value; nothing is written then.
     EditResult Enter(std::string_view control, std::string_view entered);
 
     // By field name, as `wmctl show` prints them: a list field takes its
@@ -105,14 +109,32 @@ public:
     [[nodiscard]] std::vector<FieldChange> Changes() const;
 
 private:
+    // Every control of the three pages, before and after an edit: what
+    // changed is what the windows repaint.
+    [[nodiscard]] std::vector<ControlView> Snapshot(std::vector<std::string>& names) const;
+    template <typename Edit>
+    EditResult Apply(Edit&& edit);
+    // Why the control cannot take an edit of that kind now, if it cannot.
+    [[nodiscard]] std::optional<std::string> Unchangeable(std::string_view control, ControlKind want) const;
+    void ApplyChoice(std::string_view control, int entry);
+    // Custom ASCII (0) or a Modbus framing (1, 2): the image's protocol and
+    // parity bits and the link's protocol.
+    void SwitchProtocol(int mode);
+
     SetupImage& image_;
     DerivedSetup& derived_;
     LinkState& link_;
     std::optional<SetupImage> baseline_;
 };
 
-// The fields whose shown text differs between a and b, in catalogue order
-// (each setup read with its own derived values).
+// The fields whose stored value differs between a and b (what a Put would
+// change on the meter), in catalogue order, each with the text it shows in
+// its own setup. A new decimal point is one change, not a change of every
+// reading shown with it.
 [[nodiscard]] std::vector<FieldChange> CompareSetups(const SetupImage& a, const SetupImage& b);
+// "name  \"a\"  \"b\"" for a terminal (bytes outside printable ASCII as \xNN).
+[[nodiscard]] std::string FormatFieldChange(const FieldChange& change);
+// [{"name":..,"a":..,"b":..},..]
+[[nodiscard]] std::string FieldChangesJson(const std::vector<FieldChange>& changes);
 
 } // namespace wm

@@ -52,7 +52,6 @@ TEST(DescribeSetup, ShowsTheDefaultSetupAsThePagesDo) {
         {"StartChar", "42", "*"},
         {"ModbusAddr", "1", "1"},
         {"DisThresh", "0", "off"},
-        {"Lock1", "0", "00000000"},
         {"ScaleMethod", "0", "Scale,Offset"},
         {"InputDP", "6", " . ddddd"},
         {"Lockout0", "0", "Change Display Item: off"},
@@ -65,7 +64,7 @@ TEST(DescribeSetup, ShowsTheDefaultSetupAsThePagesDo) {
         EXPECT_EQ(it->second.text, e.text) << e.name;
     }
     EXPECT_EQ(rows.at("ExtAB").text, ExtABTexts[0]);
-    EXPECT_EQ(rows.size(), AllFields().size() + 2 + 16);
+    EXPECT_EQ(rows.size(), AllFields().size() + 2);
 }
 
 TEST(DescribeSetup, SaysWhenTheShownModeOrRangeDiffersFromTheStoredCode) {
@@ -110,7 +109,7 @@ TEST(DescribeSetup, CopesWithAnImageOfGarbage) {
     SetupImage image;
     for (int i = 0; i < 300; ++i) image.text += static_cast<char>((i * 37 + 11) % 256);
     const std::vector<FieldRow> rows = DescribeSetup(image);
-    EXPECT_EQ(rows.size(), AllFields().size() + 2 + 16);
+    EXPECT_EQ(rows.size(), AllFields().size() + 2);
     const std::string json = DescribeSetupJson(image);
     for (char c : json) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << "JSON keeps to printable ASCII";
     for (const FieldRow& row : rows)

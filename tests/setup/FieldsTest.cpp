@@ -218,7 +218,10 @@ TEST(Catalogue, FindsFieldsByNameAndControl) {
     ASSERT_NE(FindFieldByControl("txtSetpt1"), nullptr);
     EXPECT_EQ(FindFieldByControl("txtSetpt1")->name, "SetPt1");
     EXPECT_EQ(FindFieldByControl("cboSCOpt")->name, "ScTypeCode");
-    EXPECT_EQ(FindFieldByControl("chkLock")->name, "Lock2");
+    EXPECT_EQ(FindFieldByControl("chkLock(4)")->name, "Lockout4");
+    EXPECT_EQ(FindFieldByControl("chkLock"), nullptr) << "an array's elements are named with their index";
+    EXPECT_EQ(FindField("Lock1"), nullptr) << "the lockout bytes are no fields of their own";
+    static_assert(FieldNamed("Lock1").pos == 43 && FieldNamed("Lock2").pos == 41);
     EXPECT_EQ(FindFieldByControl(""), nullptr) << "fields without a control are not found by it";
     EXPECT_EQ(FindField("ModbusAddr")->pos, 135);
     EXPECT_EQ(FindField("HiIn")->kind, FieldKind::Input);
