@@ -337,7 +337,9 @@ std::string Calibration::FailureText() const {
         text = (IsSend(f.exchange) ? f.exchange + " was not sent: " : "No reply to " + f.exchange + ": ") +
                StatusMeaning(f.status) + " (status " + std::to_string(f.status) + ").";
     } else {
-        text = "The reply to " + f.exchange + " could not be used (\"" + f.reply + "\", status 0).";
+        std::string shown; // the reply as it can be shown: a byte that is not printable as "?"
+        for (const char c : f.reply) shown += c >= ' ' && c <= '~' ? c : '?';
+        text = "The reply to " + f.exchange + " could not be used (\"" + shown + "\", status 0).";
     }
     return text + "  The calibration stopped there; nothing more was written to the meter.";
 }
