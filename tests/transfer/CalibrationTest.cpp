@@ -378,6 +378,28 @@ TEST_F(CalibSim, aFailedReadEndsTheRunWithNothingMoreWritten) {
     }
 }
 
+TEST_F(CalibSim, aKeptWordOrEndThatCannotBeSentIsToldAndTheGridStays) {
+    ASSERT_TRUE(cal.CalibCont());
+    cal.cboRange_Click(1);
+    FullScaleAttempt();
+    rig.port.Hangup();
+    cal.cmd_Click(1);
+    ASSERT_TRUE(St().failure.has_value());
+    EXPECT_EQ(St().failure->exchange, "W11F1A21");
+    EXPECT_EQ(St().failure->status, status::DeviceGone);
+    EXPECT_EQ(St().cmd[1].caption, " 1");
+    EXPECT_TRUE(St().cmd[1].enabled);
+    EXPECT_EQ(Cell(5, 1), "1A21");
+    EXPECT_FALSE(cal.Record().ranges.at(0).keptColumn.has_value());
+    EXPECT_TRUE(St().cmdRepeat.enabled);
+    EXPECT_TRUE(St().cmdEnd.enabled);
+    cal.cmdEnd_Click();
+    EXPECT_EQ(St().failure->exchange, "W305000000100001");
+    EXPECT_TRUE(cal.FailureText().starts_with("W305000000100001 was not sent: ")) << cal.FailureText();
+    EXPECT_EQ(cal.FailureText().find("stopped"), std::string::npos) << cal.FailureText();
+    EXPECT_EQ(rig.op.Ids(), (std::vector<MessageId>{MessageId::CommunicationError, MessageId::CommunicationError}));
+}
+
 TEST_F(CalibSim, startWritesWord1BOnlyWhenItDiffersAndRefusesOtherBoards) {
     meter.SetCalibWord(0x1B, 0x0000);
     ASSERT_TRUE(cal.CalibCont());
