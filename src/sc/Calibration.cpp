@@ -216,7 +216,9 @@ Calibration::Flow Calibration::DelayC(double seconds) {
     double value = s_.ProgStart;
     for (;;) {
         const double now = clock.SecondsSinceMidnight();
-        const bool notYet = now <= end;
+        // A clock far below the end has wrapped at midnight after an end
+        // that lay just before it: the wait is over, not a day long.
+        const bool notYet = now <= end && end - now < MidnightSlackSeconds;
         const bool beforeMidnight = now - end >= MidnightSlackSeconds;
         if (!notYet && !beforeMidnight) break;
         double elapsed = now - start;

@@ -236,6 +236,23 @@ TEST_F(CalibSim, repeatsConvergeWithinNoiseAndTheKeptWordReadsTheDesiredValue) {
     }
 }
 
+// The waits are timed on the seconds-since-midnight clock: one that
+// crosses midnight ends on time, and the bar still fills.
+TEST_F(CalibSim, aStepAcrossMidnightTakesItsUsualTime) {
+    ASSERT_TRUE(cal.CalibCont());
+    cal.cboRange_Click(0);
+    rig.vt.AdvanceUs(static_cast<std::uint64_t>((86'400.0 - 36'000.0 - 8.0) * 1e6) - rig.vt.NowUs());
+    ASSERT_NEAR(rig.vt.SecondsSinceMidnight(), 86'392.0, 0.01);
+    const std::uint64_t start = rig.vt.NowUs();
+    Ready(0);
+    const double seconds = static_cast<double>(rig.vt.NowUs() - start) / 1e6;
+    EXPECT_GT(seconds, 20.0);
+    EXPECT_LT(seconds, 40.0);
+    EXPECT_LT(rig.vt.SecondsSinceMidnight(), 100.0);
+    EXPECT_EQ(Cell(6, 1), "+00000");
+    EXPECT_EQ(St().progBar, 100);
+}
+
 TEST_F(CalibSim, tenAttemptsWrapToColumnOneAndEmptyTheNext) {
     ASSERT_TRUE(cal.CalibCont());
     cal.cboRange_Click(0);
