@@ -342,7 +342,9 @@ void Transaction::DelaySeconds(float seconds) {
     if (deadline >= SecondsPerDay) deadline -= SecondsPerDay;
     for (;;) {
         const double now = clock_.SecondsSinceMidnight();
-        const bool notYet = now <= deadline;
+        // A clock far below the deadline has wrapped at midnight after a
+        // deadline that lay just before it: the pause is over, not a day long.
+        const bool notYet = now <= deadline && deadline - now < MidnightSlackSeconds;
         const bool beforeMidnight = now >= deadline + MidnightSlackSeconds;
         if (!notYet && !beforeMidnight) return;
         const double remaining = notYet ? deadline - now : deadline + SecondsPerDay - now;

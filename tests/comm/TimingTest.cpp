@@ -104,9 +104,11 @@ TEST(DelaySeconds, CrossesMidnight) {
         double secondsAtStart;
         float seconds;
     };
-    // 86399.5 + 0.5 lands exactly on midnight, which the clock never shows.
-    for (const Row row :
-         {Row{86'399.9, 0.3F}, Row{86'399.5, 0.5F}, Row{86'399.999, 2.0F}, Row{36'000.0, 1.25F}}) {
+    // 86399.5 + 0.5 lands exactly on midnight, which the clock never shows;
+    // 86399.699 + 0.3 leaves the deadline a hair before midnight while the
+    // clock's next reading has already wrapped to 0.
+    for (const Row row : {Row{86'399.9, 0.3F}, Row{86'399.5, 0.5F}, Row{86'399.999, 2.0F},
+                          Row{86'399.699, 0.3F}, Row{36'000.0, 1.25F}}) {
         SCOPED_TRACE(row.secondsAtStart);
         SerialBench b(1'000'000, row.secondsAtStart);
         b.txn.DelaySeconds(row.seconds);

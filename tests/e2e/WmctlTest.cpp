@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Processes.h"
 #include "setup/Defaults.h"
 
@@ -123,6 +125,47 @@ TEST_F(Wmctl, defaultShowAndSigCondTypeWork) {
     const RunResult sc = Wm(sim, {"sctype"});
     EXPECT_EQ(sc.exitCode, 0) << sc.err;
     EXPECT_NE(sc.out.find("Signal Conditioner type is DC and range is valid."), std::string::npos) << sc.out;
+}
+
+// The front-panel menu of a setup file: the default setup written by wmctl
+// itself, and a coordinate setup on a meter of revision 5 edited from it.
+TEST_F(Wmctl, menuPrintsTheFrontPanelRowsOfASetupFile) {
+    const std::string file = (dir / "default.WT").string();
+    ASSERT_EQ(RunProgram({Bin("wmctl"), "default", "-o", file}, dir).exitCode, 0);
+
+    const RunResult json = RunProgram({Bin("wmctl"), "menu", file, "--json"}, dir);
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_EQ(json.out.rfind(R"([{"grid":"main","label":" InPut","cells":["","","d","C","","V"]})", 0), 0u) << json.out;
+    for (const char* row : {R"({"grid":"main","label":"FiLtEr","cells":["","0","0","1","1","6"]})",
+                            R"({"grid":"main","label":" DecPt","cells":["d","d","d","d","d.",""]})",
+                            R"({"grid":"input","label":"","cells":["","","0",".","2","V"]})",
+                            R"({"grid":"setpt","label":"SETPT2","cells":["","0","2","0","0","0"]}])"})
+        EXPECT_NE(json.out.find(row), std::string::npos) << row;
+
+    const RunResult plain = RunProgram({Bin("wmctl"), "menu", file}, dir);
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(std::count(plain.out.begin(), plain.out.end(), '\n'), 27); // 24 menu rows, the range, 2 set points
+    EXPECT_NE(plain.out.find("main  FiLtEr |  0 0 1 1 6 |"), std::string::npos) << plain.out;
+
+    // Reading coordinates (byte 33 bit 3) and revision 5: the four coordinate
+    // rows lead, SEtuP shows 1 in its fifth position, no Modbus rows.
+    std::string image = FirstLine(file);
+    image.replace(32, 2, "08");
+    image.replace(120, 2, "05");
+    std::ofstream(dir / "coord.WT", std::ios::binary) << image << "\r\n0\r\n";
+    const RunResult coord = RunProgram({Bin("wmctl"), "menu", (dir / "coord.WT").string(), "--json"}, dir);
+    ASSERT_EQ(coord.exitCode, 0) << coord.err;
+    EXPECT_EQ(coord.out.rfind(R"([{"grid":"main","label":"Lo In","cells":[".","0","0","0","0","0"]})", 0), 0u) << coord.out;
+    EXPECT_NE(coord.out.find(R"({"grid":"main","label":" SEtuP","cells":["","0","0","0","1","0"]})"),
+              std::string::npos);
+    EXPECT_EQ(coord.out.find("SEr 4"), std::string::npos);
+    EXPECT_EQ(coord.out.find("Addr"), std::string::npos);
+
+    std::ofstream(dir / "junk.WT", std::ios::binary) << "not a setup\r\n";
+    const RunResult junk = RunProgram({Bin("wmctl"), "menu", (dir / "junk.WT").string()}, dir);
+    EXPECT_EQ(junk.exitCode, 2);
+    EXPECT_NE(junk.err.find("junk.WT"), std::string::npos);
+    EXPECT_TRUE(junk.out.empty());
 }
 
 TEST_F(Wmctl, modbusGetAndPutRoundTripAcrossRtuAndAscii) {

@@ -208,7 +208,6 @@ TEST(MainMenuDispatch, withModbusReadingsAndCalibrationAskForCustomAscii) {
 TEST(MainMenuDispatch, windowsStillToComeSayHowThingsStandInTheStatusLine) {
     MenuRig rig(Line1(0));
     const std::pair<const char*, const char*> items[] = {
-        {"mnuMenu", "The front-panel menu view is not yet available."},
         {"mnuCmdsGo", "The commands window is not yet available."},
         {"mnuList", "The readings list is not yet available."},
         {"mnuRS485H", "Jumper pictures are not yet available."},

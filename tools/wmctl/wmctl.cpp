@@ -9,9 +9,11 @@
 #include "comm/Hex.h"
 #include "comm/MeterCommands.h"
 #include "platform/qt/QtPlatform.h"
+#include "sc/Calibration.h"
 #include "sc/SigCond.h"
 #include "setup/Defaults.h"
 #include "setup/Fields.h"
+#include "setup/MenuRows.h"
 #include "setup/SetupEditor.h"
 #include "transfer/GetSetup.h"
 #include "transfer/PutSetup.h"
@@ -30,6 +32,8 @@ constexpr const char* kUsage =
     "  put FILE [--yes] open the setup file, then Put Setup; the signal-conditioner mismatch question\n"
     "                   is answered No unless --yes\n"
     "  show FILE [--json]  decode a setup file: one line per field (name, code, shown text)\n"
+    "  menu FILE [--json]  the setup file as the meter's front-panel menu shows it: one line per row\n"
+    "                   (grid, label, the six display positions), grid by grid as the menu view shows them\n"
     "  set FILE NAME=VALUE... [-o OUT]  change fields by the names show prints, with the setup pages'\n"
     "                   rules (a list: its text as shown or its code; a number: as entered on the\n"
     "                   front panel), then write OUT (default FILE); nothing is written on an error\n"
@@ -39,6 +43,8 @@ constexpr const char* kUsage =
     "  command NAME     meter-reset | function-reset | alarm-reset | peak-reset | tare-reset\n"
     "  read NAME        gross | net | peak (prints the reading as the commands window shows it)\n"
     "  sctype [dc|lc]   print the SigCondType verdict, or force the type\n"
+    "  calib-words [--json]  print the calibration word of every range of the signal conditioner\n"
+    "                   (Custom ASCII only; writes nothing)\n"
     "  stream [-n N]    start continuous output, print N records as the readings list shows them, stop it\n"
     "Exit status: 0 done; 1 the meter exchange failed; 2 bad arguments or unreadable input.\n";
 
@@ -193,6 +199,32 @@ int RunShow(const std::vector<std::string>& rest) {
     return 0;
 }
 
+int RunMenu(const std::vector<std::string>& rest) {
+    const bool json = rest.size() == 3 && rest[2] == "--json";
+    if (rest.size() != 2 && !json) return Usage("menu needs FILE [--json]");
+    const SetupFileText text = ReadSetupFile(rest[1]);
+    if (!text.problem.empty()) {
+        std::fprintf(stderr, "wmctl: %s: %s\n", rest[1].c_str(), text.problem.c_str());
+        return 2;
+    }
+    SetupImage image;
+    image.text = text.image;
+    // As when the file is opened in the program: a file of the main block
+    // alone has revision 0.
+    const int revision = FieldCode(image, FieldNamed("Revision"));
+    const DerivedSetup derived = DeriveSetup(image);
+    if (derived.ScType != ScTypeDC && derived.ScType != ScTypeLoadCell)
+        std::fprintf(stderr, "wmctl: %s: the signal-conditioner type %s is neither DC nor load cell\n",
+                     rest[1].c_str(), derived.ScTypeText.c_str());
+    const std::vector<MenuRow> rows = BuildMenuRows(image, derived, revision);
+    if (json) {
+        std::printf("%s\n", MenuRowsJson(rows).c_str());
+        return 0;
+    }
+    for (const MenuRow& row : rows) std::printf("%s\n", FormatMenuRow(row).c_str());
+    return 0;
+}
+
 // The setup a file holds, or nothing after saying why on standard error.
 std::optional<SetupImage> ReadImage(const std::string& file) {
     const SetupFileText text = ReadSetupFile(file);
@@ -343,6 +375,45 @@ int RunSCType(Console& c, const std::vector<std::string>& rest) {
     return Finish(c, 0);
 }
 
+// The calibration words, for audits: read only, never a write.
+int RunCalibWords(Console& c, const std::vector<std::string>& rest) {
+    const bool json = rest.size() == 2 && rest[1] == "--json";
+    if (rest.size() != 1 && !json) return Usage("calib-words takes nothing or --json");
+    if (!OpenMeterLink(c)) return 2;
+    if (c.program->link.UseModbus != 0) {
+        std::fprintf(stderr, "wmctl: %s\n", kCalibNeedsAscii);
+        return Finish(c, 2);
+    }
+    const CalibWordsResult result = ReadCalibWords(*c.program);
+    if (result.invalidBoard) {
+        std::fprintf(stderr, "wmctl: %s\n", kInvalidSCText);
+        return Finish(c, 1);
+    }
+    if (result.failure) {
+        const CalibFailure& f = *result.failure;
+        const std::string what = result.failedRange.empty() ? std::string("the board type (") + f.exchange + ")"
+                                                            : "range " + result.failedRange + " (" + f.exchange + ")";
+        const std::string why = f.status != status::Ok
+                                    ? StatusMeaning(f.status) + " (status " + std::to_string(f.status) + ")"
+                                    : "the reply " + JsonString(f.reply) + " is not a word (status 0)";
+        std::fprintf(stderr, "wmctl: reading the calibration word of %s failed: %s\n", what.c_str(), why.c_str());
+        return Finish(c, 1);
+    }
+    if (json) {
+        std::string out = "[";
+        for (std::size_t i = 0; i < result.words.size(); ++i) {
+            const CalibWord& w = result.words[i];
+            out += (i == 0 ? "" : ",") + std::string("\n  {\"range\": ") + JsonString(w.range) +
+                   ", \"address\": " + JsonString(w.address) + ", \"word\": " + JsonString(w.word) + "}";
+        }
+        std::printf("%s\n]\n", out.c_str());
+    } else {
+        for (const CalibWord& w : result.words)
+            std::printf("%-16s %s %s\n", w.range.c_str(), w.address.c_str(), w.word.c_str());
+    }
+    return Finish(c, 0);
+}
+
 } // namespace
 
 int RunWmctl(const std::vector<std::string>& args, const std::string& programDir) {
@@ -355,12 +426,14 @@ int RunWmctl(const std::vector<std::string>& args, const std::string& programDir
     if (name == "command") return RunCommandOrRead(c, o.rest, false);
     if (name == "read") return RunCommandOrRead(c, o.rest, true);
     if (name == "show") return RunShow(o.rest);
+    if (name == "menu") return RunMenu(o.rest);
     if (name == "set") return RunSet(c, o.rest);
     if (name == "diff") return RunDiff(o.rest);
     if (name == "default") return RunDefault(c, o.rest);
     if (name == "get") return RunGet(c, o.rest);
     if (name == "put") return RunPut(c, o.rest);
     if (name == "sctype") return RunSCType(c, o.rest);
+    if (name == "calib-words") return RunCalibWords(c, o.rest);
     if (name == "stream") return Usage("stream is not available in this version yet");
     return Usage("unknown command " + name);
 }

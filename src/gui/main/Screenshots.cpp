@@ -18,6 +18,7 @@
 #include "gui/help/frmAppHelp.h"
 #include "gui/setup/frmEntVal.h"
 #include "gui/setup/frmSetupPages.h"
+#include "gui/setup/frmWTMenu.h"
 #include "setup/Fields.h"
 
 namespace wm {
@@ -144,6 +145,28 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
 
     window.OpenAppHelp();
     if (frmAppHelp* help = window.HelpWindow()) shooter.Take(*help, "frmAppHelp");
+
+    // The front-panel menu view of the default setup, then of a load-cell
+    // meter in strain, 100 mV, scaled by reading coordinates, with alarm 2
+    // disabled and meter address 26.
+    window.mnuDefaultSet_Click();
+    {
+        frmWTMenu view(program);
+        view.show();
+        shooter.Take(view, "frmWTMenu");
+    }
+    program.setup.Put(33, "08");
+    program.setup.Put(35, "03");
+    program.setup.Put(39, "03");
+    program.setup.Put(45, "1A");
+    program.setup.Put(55, "C2");
+    program.setup.Put(59, "99");
+    program.setup.Put(85, "FFFB2E");
+    {
+        frmWTMenu view(program);
+        view.show();
+        shooter.Take(view, "frmWTMenu-load-cell");
+    }
     return shooter.Failed() ? 1 : 0;
 }
 

@@ -23,6 +23,7 @@
 #include "gui/main/QtOperator.h"
 #include "transfer/GetSetup.h"
 #include "gui/help/frmAppHelp.h"
+#include "gui/setup/frmWTMenu.h"
 
 #include "sc/SigCond.h"
 #include "transfer/PutSetup.h"
@@ -309,6 +310,10 @@ void frmMMenu::changeEvent(QEvent* event) {
 void frmMMenu::Form_Activate() {
     // The readings, menu-view, setup-help and calibration windows are
     // unloaded here once they exist: each lives only while this one is hidden.
+    if (menuView_) {
+        menuView_->Unload();
+        menuView_ = nullptr;
+    }
     const LinkState& link = program_.link;
     meterOn_ = link.PortType != 0;
     const bool setupOn = meterOn_ && program_.SetupReceived == 1;
@@ -596,8 +601,26 @@ void frmMMenu::mnuSetup_Click() {
     op_.SetBusy(false);
 }
 
+frmWTMenu* frmMMenu::MenuView() const { return menuView_; }
+
 void frmMMenu::mnuMenu_Click() {
-    if (!Refused()) NotYetAvailable("The front-panel menu view is not yet available.");
+    if (Refused()) return;
+    auto* view = new frmWTMenu(program_, this);
+    if (view->Ended()) {
+        // The setup's board type was corrupt and the operator chose to end.
+        delete view;
+        if (op_.EndRequested() && EndProgram(false)) close();
+        return;
+    }
+    menuView_ = view;
+    // Showing this window again runs Form_Activate, which unloads the view.
+    connect(view, &frmWTMenu::mainMenuWanted, this, [this] {
+        show();
+        raise();
+        activateWindow();
+    });
+    view->show();
+    hide();
 }
 
 void frmMMenu::mnuCmds_Click() {

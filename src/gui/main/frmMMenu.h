@@ -23,6 +23,7 @@ namespace wm {
 
 class QtOperator;
 class frmAppHelp;
+class frmWTMenu;
 
 // The lines of the menu help, in the order they are printed.
 [[nodiscard]] const QStringList& MenuHelpLines();
@@ -55,6 +56,8 @@ public:
     void SetHelpTopic(int topic) { helpTopic_ = topic; }
     // Created the first time F1 is pressed.
     [[nodiscard]] frmAppHelp* HelpWindow() const;
+    // The front-panel menu view while it is open.
+    [[nodiscard]] frmWTMenu* MenuView() const;
     // A menu item by its name: the item itself, or a menu's heading.
     [[nodiscard]] QAction* Item(const QString& name) const;
     // True while a Get, Put or SigCondType exchange is running.
@@ -159,6 +162,7 @@ private:
     QLabel* lblLink = nullptr;
     QLabel* lblSetupFile = nullptr;
     QPointer<frmAppHelp> help_;
+    QPointer<frmWTMenu> menuView_;
 
     QStringList lines_;
     int helpTopic_ = 3118;
