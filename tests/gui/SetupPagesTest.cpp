@@ -161,6 +161,16 @@ TEST(SetupPages, listsStoreTheirFieldAndTheDecimalPointRewritesEveryReading) {
     Pick(rig.On<QComboBox>(2, "cboExtAB"), 15);
     EXPECT_EQ(rig.program.setup.GetBits(3, 0, 53), 15);
     EXPECT_EQ(rig.program.setup.GetBits(7, 4, 53), high);
+
+    // Without a filter the display value stays "Filtered": the list the
+    // operator set to "Batch 16 Avg" goes back to what was stored.
+    Pick(rig.On<QComboBox>(2, "cboTimConst"), 15); // "No Filter"
+    EXPECT_EQ(rig.program.setup.GetBits(5, 5, 51), 1);
+    rig.Click(2, "cmdPrevPage");
+    QComboBox* dval = rig.On<QComboBox>(1, "cboDVal");
+    Pick(dval, 0);
+    EXPECT_EQ(rig.program.setup.GetBits(5, 5, 51), 1);
+    EXPECT_EQ(dval->currentText().toStdString(), "Filtered");
 }
 
 TEST(SetupPages, aCodeNoEntryStandsForIsShownButCannotBeChosen) {

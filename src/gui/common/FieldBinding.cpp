@@ -114,16 +114,16 @@ std::string FieldBinding::ControlOf(const QObject* widget) const {
 void FieldBinding::Chosen(const std::string& control) {
     auto* list = qobject_cast<QComboBox*>(Widget(control));
     if (list == nullptr) return;
-    Report(editor_.Choose(control, list->currentIndex()));
+    Report(control, editor_.Choose(control, list->currentIndex()));
 }
 
 void FieldBinding::Checked(const std::string& control) {
     auto* box = qobject_cast<QCheckBox*>(Widget(control));
     if (box == nullptr) return;
-    Report(editor_.Choose(control, box->isChecked() ? 1 : 0));
+    Report(control, editor_.Choose(control, box->isChecked() ? 1 : 0));
 }
 
-void FieldBinding::OptionChosen(const std::string& control) { Report(editor_.Choose(control, 1)); }
+void FieldBinding::OptionChosen(const std::string& control) { Report(control, editor_.Choose(control, 1)); }
 
 bool FieldBinding::EntryClicked(const std::string& control) {
     auto* box = qobject_cast<QLineEdit*>(Widget(control));
@@ -136,11 +136,11 @@ bool FieldBinding::EntryClicked(const std::string& control) {
         return false;
     }
     const EditResult result = editor_.Enter(control, answer.entryText);
-    Report(result);
+    Report(control, result);
     return result.ok;
 }
 
-void FieldBinding::Report(const EditResult& result) {
+void FieldBinding::Report(const std::string& control, const EditResult& result) {
     // A refused edit wrote nothing: the widget goes back to what the setup holds.
     if (!result.ok) {
         Refresh();
@@ -148,6 +148,10 @@ void FieldBinding::Report(const EditResult& result) {
         return;
     }
     Apply(result);
+    // The operator's widget shows what was stored even when the view did
+    // not change (a choice a rule of the setup undid at once).
+    const auto touched = bound_.find(control);
+    if (touched != bound_.end()) Show(touched->first, touched->second);
 }
 
 // ---------------------------------------------------------------- views

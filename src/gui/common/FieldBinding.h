@@ -100,7 +100,7 @@ private:
     };
     void Add(const std::string& control, Kind kind, QWidget* widget, bool showText = true);
     void Show(const std::string& control, const Bound& bound);
-    void Report(const EditResult& result);
+    void Report(const std::string& control, const EditResult& result);
     bool ValueBoxKey(QObject* watched, const QKeyEvent* key);
 
     SetupEditor& editor_;
