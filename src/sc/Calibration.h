@@ -216,11 +216,15 @@ private:
     [[nodiscard]] Flow StopCheck();
     void StopRoutine();
     Flow SendCal();
+    // A command the meter does not answer; Ended when it could not be sent.
+    Flow Send(const std::string& code);
     Flow ReadWord();
     // A "B1" reading into value/text; Ended after a failed exchange or an
     // Input Signal Error (bound: +1 at least 10000, -1 at most -10000, 0 none).
     Flow Read(int bound, double& value, std::string& text);
     Flow Correct();
+    void TakeCorrection(const CalibResult& r);
+    void RepeatRun(int target);
     Flow MeasurePlus();
     Flow MeasureMinus(bool finishAfter);
     void Finish();
@@ -239,7 +243,7 @@ private:
     void Focus(CalibFocus focus, int index = 0);
     void StartProgress(double rate);
     void SetProgress(double value);
-    void NoteAttempt(bool outOfRange);
+    void NoteAttempt();
     [[nodiscard]] std::string SignForm(const std::string& reading, double value) const;
     void Changed();
 
@@ -248,6 +252,7 @@ private:
     CalibRecord record_;
     bool lastOutOfRange_ = false;
     bool recordOpen_ = false; // record_.ranges.back() belongs to the selected range
+    std::string originalWord_; // the word first read for the selected range
 };
 
 // The calibration word of every range of the meter's board, for audits:
