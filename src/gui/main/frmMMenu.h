@@ -23,6 +23,7 @@ namespace wm {
 
 class QtOperator;
 class frmAppHelp;
+class frmCalib;
 
 // The lines of the menu help, in the order they are printed.
 [[nodiscard]] const QStringList& MenuHelpLines();
@@ -91,6 +92,8 @@ public:
     void mnuJmps_Click();
     void mnuJumper_Click(const QString& window);
     void mnuCalib_Click();
+    // The calibration window while it is open.
+    [[nodiscard]] frmCalib* CalibWindow() const;
     void mnuSCType_Click();
     void mnuSCDC_Click();
     void mnuSCLC_Click();
@@ -124,6 +127,7 @@ private:
     void ApplyMenuStates();
     void EnableAfterGet();
     void SCTypeForce(bool loadCell);
+    void OpenCalibration();
 
     // Runs one exchange with the meter: refused with a beep while another
     // runs; every menu is off meanwhile. `apply`
@@ -159,6 +163,7 @@ private:
     QLabel* lblLink = nullptr;
     QLabel* lblSetupFile = nullptr;
     QPointer<frmAppHelp> help_;
+    QPointer<frmCalib> calib_;
 
     QStringList lines_;
     int helpTopic_ = 3118;
