@@ -6,7 +6,16 @@
 
 namespace wm::sim {
 
-Meter::Meter() : image_(DefaultSetupText) { address_ = AddressFromImage(); }
+Meter::Meter() : image_(DefaultSetupText) {
+    address_ = AddressFromImage();
+    // A board as it leaves the bench before calibration: every gain word at
+    // its nominal 1F40, the zero words at 0, and the word at 1B at the 0200
+    // the calibration expects.
+    for (int address : {0x1F, 0x20, 0x21, 0x22, 0x23, 0x25, 0x26, 0x27, 0x28}) calib.words[address] = 0x1F40;
+    calib.words[0x1A] = 0x0000;
+    calib.words[0x1E] = 0x0000;
+    calib.words[0x1B] = 0x0200;
+}
 
 bool Meter::SetImage(const std::string& text) {
     if (!IsHexOfLength(text, 136)) return false;

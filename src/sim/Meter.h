@@ -8,6 +8,8 @@
 // pauses before them (MeterSession and SimPort do the timing).
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,27 @@ struct Behaviour {
     std::uint32_t recordIntervalMs = 0;
 };
 
+// The signal conditioner as its calibration sees it. The board keeps 16-bit
+// words in its non-volatile memory ("X1" + address reads one, "W1" +
+// address + word writes it): among them a gain word per range and a zero
+// word, and the display's scale factor multiplies every reading. With an
+// input applied at the terminals, the input reading ("B1") follows that
+// input, the selected range, its words and the scale factor, with a little
+// noise; with none it shows Readings::input as it always has.
+struct CalibBoard {
+    std::map<int, std::uint16_t> words; // by address; an address never written reads 0000
+    // The input at the terminals as a fraction of the range's calibration
+    // input (1: the input the calibration asks for, -1 the same reversed, 0
+    // none). Unset: "B1" shows Readings::input.
+    std::optional<double> appliedInput;
+    // Asked at every "B1" when set; its answer, when it has one, replaces
+    // appliedInput (wmsim reads a file the tester rewrites).
+    std::function<std::optional<double>()> inputSource;
+    int scaleFactor = 1;     // 1-10, set by "W305..."; its last digit, "A" for 10
+    int noiseCounts = 2;     // every reading is off by up to this many counts either way
+    std::uint32_t noiseState = 12345; // the noise is pseudo-random, the same on every run
+};
+
 // Commands the meter has carried out, for tests of commands that get no reply.
 struct ResetCounts {
     int meter = 0, function = 0, latchedAlarms = 0, peak = 0, tare = 0;
@@ -105,6 +128,12 @@ public:
 
     Readings readings;
     Behaviour behaviour;
+    CalibBoard calib;
+    [[nodiscard]] std::uint16_t CalibWord(int address) const;
+    void SetCalibWord(int address, std::uint16_t word) { calib.words[address] = word; }
+    // The input reading as "B1" would give it now, before the display's
+    // formatting (and without advancing the noise when noise is off).
+    [[nodiscard]] std::int32_t InputReading();
     [[nodiscard]] const ResetCounts& Resets() const { return resets_; }
     [[nodiscard]] bool OutputRunning() const { return output_; }
     void SetOutputRunning(bool on) { output_ = on; }
@@ -139,6 +168,10 @@ private:
     Reply HandleModbus(const Frame& frame, LogEntry& entry);
     std::string AsciiCommand(const std::string& code, bool& understood);
     bool AsciiWrite(const std::string& code);
+    bool CalibWrite(const std::string& code);
+    std::string CalibRead(const std::string& code, bool& handled) const;
+    std::string IdentBlock() const;
+    std::int32_t Noise();
     std::string ModbusPdu(const std::string& pdu);
     std::string ReadRegisters(const std::string& pdu, bool holding);
     std::string WriteRegisters(const std::string& pdu);

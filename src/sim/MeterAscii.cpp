@@ -103,7 +103,9 @@ std::string Meter::AsciiCommand(const std::string& code, bool& understood) {
     if (code == "G12C") return RangeByte();
     if (code == "X115") return scIdentByte + ScType();
     if (code == "X110") return scFlagByte + RangeByte();
-    if (code == "B1") return FormatReading(readings.input);
+    bool calibRead = false;
+    if (std::string word = CalibRead(code, calibRead); calibRead) return word;
+    if (code == "B1") return FormatReading(InputReading());
     if (code == "B2") return FormatReading(readings.net);
     if (code == "B3") return FormatReading(readings.gross);
     if (code == "B4") return FormatReading(readings.peak);
@@ -146,7 +148,7 @@ bool Meter::AsciiWrite(const std::string& code) {
         return true;
     }
     const SetupBlock* block = BlockFor(code);
-    if (block == nullptr) return false;
+    if (block == nullptr) return CalibWrite(code);
     const std::string data = Payload(code, block->prefix.size(), block->closedByZ);
     // A Put of a 128-character image sends "W236" with no digits: nothing to store.
     if (data.empty() && !block->closedByZ) return true;

@@ -100,6 +100,14 @@ private:
             if (auto v = Value(name, arg)) o.logFile = *v;
         } else if (name == "--setup") {
             if (auto v = Value(name, arg)) o.setupFile = *v;
+        } else if (name == "--input") {
+            AppliedInput(Value(name, arg));
+        } else if (name == "--input-file") {
+            if (auto v = Value(name, arg)) o.inputFile = *v;
+        } else if (name == "--noise") {
+            Number(Value(name, arg), name, 0, 1000, [&](int v) { o.noiseCounts = v; });
+        } else if (name == "--calib-word") {
+            CalibWord(Value(name, arg));
         } else {
             FaultOption(name, arg);
         }
@@ -170,6 +178,29 @@ private:
             Fault::Split(key, static_cast<std::size_t>(n), static_cast<std::uint32_t>(pause)));
     }
 
+    void AppliedInput(const std::optional<std::string>& v) {
+        if (!v) return;
+        const std::optional<double> input = ParseAppliedInput(*v);
+        if (!input) {
+            Fail("--input takes a number from -2 to 2 (1: the calibration input), not \"" + *v + "\"");
+            return;
+        }
+        result_.options.appliedInput = input;
+    }
+
+    void CalibWord(const std::optional<std::string>& v) {
+        if (!v) return;
+        std::string address, word;
+        if (!SplitLast(*v, address, word) || !IsHexOfLength(address, 2) || !IsHexOfLength(word, 4)) {
+            Fail("--calib-word takes AA:WWWW (address and word in hex), not \"" + *v + "\"");
+            return;
+        }
+        const std::optional<std::string> a = Unhex(address), w = Unhex(word);
+        result_.options.calibWords.emplace_back(
+            static_cast<std::uint8_t>((*a)[0]),
+            static_cast<std::uint16_t>(static_cast<std::uint8_t>((*w)[0]) << 8 | static_cast<std::uint8_t>((*w)[1])));
+    }
+
     void Baud(const std::optional<std::string>& v) {
         if (!v) return;
         int n = 0;
@@ -217,6 +248,19 @@ private:
 
 } // namespace
 
+std::optional<double> ParseAppliedInput(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return std::nullopt;
+    const std::size_t last = text.find_last_not_of(" \t\r\n");
+    const char* begin = text.data() + first;
+    const char* end = text.data() + last + 1;
+    if (*begin == '+') ++begin; // from_chars takes no plus sign
+    double value = 0;
+    const auto [stop, ec] = std::from_chars(begin, end, value);
+    if (ec != std::errc() || stop != end || !(value >= -2.0 && value <= 2.0)) return std::nullopt;
+    return value;
+}
+
 ParsedSimOptions ParseSimOptions(const std::vector<std::string>& args) { return Parser(args).Run(); }
 
 std::string SimUsage() {
@@ -237,6 +281,15 @@ std::string SimUsage() {
            "  --record-ms MS        continuous output: time between records (default:\n"
            "                        the setup's output rate)\n"
            "  --log FILE            write every request and reply, with times, to FILE\n"
+           "\n"
+           "Calibration of the signal conditioner:\n"
+           "  --input X             input at the terminals, as a fraction of the selected\n"
+           "                        range's calibration input (1, -1, 0; -2 to 2); without\n"
+           "                        it the input reading is the fixed simulated value\n"
+           "  --input-file FILE     read X from FILE at every input reading, so a test can\n"
+           "                        change the input while the meter runs\n"
+           "  --noise N             readings off by up to N counts either way (default 2)\n"
+           "  --calib-word AA:WWWW  store word WWWW at calibration address AA (hex)\n"
            "\n"
            "Misbehaviour, per command. CMD is a Custom ASCII command code or its start\n"
            "(B3, XU1DZ, W) or a Modbus function and start register in hex (03, 030045):\n"
@@ -274,6 +327,19 @@ bool ApplySimOptions(const SimOptions& options, Meter& meter, std::string& probl
     if (options.recordMs) meter.behaviour.recordIntervalMs = *options.recordMs;
     for (const Fault& f : options.faults)
         meter.AddFault(f);
+    if (options.appliedInput) meter.calib.appliedInput = options.appliedInput;
+    if (options.noiseCounts) meter.calib.noiseCounts = *options.noiseCounts;
+    for (const auto& [address, word] : options.calibWords)
+        meter.SetCalibWord(address, word);
+    if (!options.inputFile.empty()) {
+        // A file that is missing or holds no number leaves the input as it was.
+        meter.calib.inputSource = [file = options.inputFile]() -> std::optional<double> {
+            std::ifstream in(file, std::ios::binary);
+            std::string text;
+            if (!in || !std::getline(in, text)) return std::nullopt;
+            return ParseAppliedInput(text);
+        };
+    }
     return true;
 }
 

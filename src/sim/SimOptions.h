@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/Fault.h"
@@ -22,6 +23,13 @@ struct SimOptions {
     std::string logFile;
     std::string setupFile;
     std::vector<Fault> faults;
+    // Calibration: the input at the terminals (a fraction of the range's
+    // calibration input), a file holding that fraction, re-read at every
+    // input reading, the reading noise, and words to store at start.
+    std::optional<double> appliedInput;
+    std::string inputFile;
+    std::optional<int> noiseCounts;
+    std::vector<std::pair<int, std::uint16_t>> calibWords;
     bool help = false;
 };
 
@@ -38,6 +46,10 @@ struct ParsedSimOptions {
 // characters), then the addresses, behaviour and faults. False with a
 // sentence in problem when the setup file cannot be used.
 bool ApplySimOptions(const SimOptions& options, Meter& meter, std::string& problem);
+
+// The applied input as a file holds it: a number such as "1", "-1" or "0"
+// with blanks or a line end around it; nullopt for anything else.
+[[nodiscard]] std::optional<double> ParseAppliedInput(const std::string& text);
 
 // One log line: end time in microseconds, framing, key, what happened, the
 // request and the reply in hex with a readable form of each.
