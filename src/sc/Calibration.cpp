@@ -177,6 +177,8 @@ void Calibration::cboRange_Click(int listIndex) {
     s_.lblOutRange.visible = false;
     recordOpen_ = false;
     originalWord_.clear();
+    lastAttemptWord_.clear();
+    remeasure_ = Remeasurement::None;
     Changed();
 }
 
@@ -239,6 +241,7 @@ Calibration::Flow Calibration::StopCheck() {
 
 void Calibration::StopRoutine() {
     s_.StopRequested = 0;
+    remeasure_ = Remeasurement::None;
     s_.cmdEnd.enabled = true;
     s_.cmdStop.enabled = false;
     s_.rangeEnabled = true;
@@ -255,15 +258,13 @@ void Calibration::StopRoutine() {
         s_.cmdRepeat.enabled = true;
         s_.cmdReady.enabled = false;
         ClearRows(col, 2, kCalibRows - 1);
-        const int previous = PreviousColumn(col);
-        SelectColumn(previous);
-        // The next Repeat corrects the previous attempt's readings, which
-        // were taken with that attempt's word: that is the current word for
-        // it, whatever the stopped attempt may have written.
-        const std::string word = s_.grid[5][static_cast<std::size_t>(previous)];
-        if (const auto value = CalibWordValue(word, Zero())) {
+        SelectColumn(PreviousColumn(col));
+        // The next Repeat corrects the last completed attempt's readings,
+        // which were taken with that attempt's word: that is the current
+        // word for it, whatever the stopped attempt may have written.
+        if (const auto value = CalibWordValue(lastAttemptWord_, Zero())) {
             s_.CurCalib = *value;
-            s_.CurCalibHex = word;
+            s_.CurCalibHex = lastAttemptWord_;
         }
     }
     s_.progBar = 0;
@@ -308,7 +309,7 @@ Calibration::Flow Calibration::Read(int bound, double& value, std::string& text)
     text = RmvDP(a.reply);
     value = ReadingValue(text);
     if (bound != 0 && FullScaleRange() && !FullScaleReadingOk(value, bound > 0)) {
-        InputSignalError();
+        InputSignalError(bound);
         return Flow::Ended;
     }
     return Flow::Go;
@@ -316,6 +317,7 @@ Calibration::Flow Calibration::Read(int bound, double& value, std::string& text)
 
 Calibration::Flow Calibration::SendCal() {
     if (Send("W1" + std::string(s_.range->nvAdr) + s_.NewCalibHex) == Flow::Ended) return Flow::Ended;
+    wroteThisRun_ = true;
     return DelayC(2.5);
 }
 
@@ -384,8 +386,11 @@ void Calibration::cmdReady_Click() {
     s_.lblLine1.visible = false;
     s_.lblLine1.caption = kApplyInputText;
     s_.lblLine1Colour = ColourBlack;
-    // The current cell is the "Set Input" prompt of this step.
-    s_.grid[static_cast<std::size_t>(s_.gridRow)][static_cast<std::size_t>(s_.gridCol)].clear();
+    // The current cell is the "Set Input" prompt of this step. After an
+    // Input Signal Error it may hold the word just written, which stays.
+    std::string& cell = s_.grid[static_cast<std::size_t>(s_.gridRow)][static_cast<std::size_t>(s_.gridCol)];
+    if (cell == kSetInputText) cell.clear();
+    wroteThisRun_ = false;
     double rate = RateStep1FullScale;
     switch (s_.CalStep) {
     case 1: rate = Zero() ? RateStep1Zero : RateStep1FullScale; break;
@@ -393,10 +398,30 @@ void Calibration::cmdReady_Click() {
     case 3: rate = RateStep3; break;
     default: rate = RateStep4; break;
     }
+    if (remeasure_ == Remeasurement::Minus) rate = RateStep4;
+    if (remeasure_ == Remeasurement::Plus) rate = RateStep3;
     StartProgress(rate);
     Changed();
-    RunStep(s_.CalStep);
+    if (remeasure_ != Remeasurement::None)
+        (void)Remeasure();
+    else
+        RunStep(s_.CalStep);
     EndRun();
+}
+
+Calibration::Flow Calibration::Remeasure() {
+    const Remeasurement which = remeasure_;
+    if (Send("C0") == Flow::Ended || DelayC(5) == Flow::Ended) return Flow::Ended;
+    remeasure_ = Remeasurement::None;
+    if (which == Remeasurement::Minus) return MeasureMinus(false);
+    double value = 0;
+    std::string text;
+    if (Read(+1, value, text) == Flow::Ended) return Flow::Ended;
+    s_.PlusReading = value;
+    s_.NewPlusText = SignForm(text, value);
+    SetCell(6, s_.NewPlusText);
+    AskMinusInput();
+    return Flow::Go;
 }
 
 void Calibration::RunStep(int step) {
@@ -511,10 +536,12 @@ void Calibration::Finish() {
     s_.rangeEnabled = true;
     s_.LastPlusText = s_.NewPlusText;
     s_.LastMinusText = s_.NewMinusText;
+    lastAttemptWord_ = s_.CurCalibHex;
     NoteAttempt();
 }
 
-void Calibration::InputSignalError() {
+void Calibration::InputSignalError(int bound) {
+    if (wroteThisRun_) remeasure_ = bound < 0 ? Remeasurement::Minus : Remeasurement::Plus;
     s_.lblLine1.caption = kInputSignalErrorText;
     s_.lblLine1Colour = ColourDarkRed;
     s_.lblLine1.visible = true;
@@ -530,6 +557,8 @@ void Calibration::cmdRepeat_Click() {
     s_.CalBusy = 1;
     s_.StopRequested = 0;
     s_.failure.reset();
+    wroteThisRun_ = false;
+    remeasure_ = Remeasurement::None;
     s_.lblOutRange.visible = false;
     const int target = NextColumn(s_.gridCol);
     const int after = NextColumn(target);
@@ -584,9 +613,16 @@ void Calibration::RepeatRun(int target) {
         s_.cmdRepeat.enabled = true;
         Focus(CalibFocus::cmdRepeat);
         s_.LastPlusText = s_.NewPlusText;
+        lastAttemptWord_ = s_.CurCalibHex;
         NoteAttempt();
         return;
     }
+    AskMinusInput();
+}
+
+// The positive reading after the correction is in: the attempt goes on
+// with the negative input.
+void Calibration::AskMinusInput() {
     SetCell(7, kSetInputText);
     s_.txtInput.caption = std::string(s_.range->inb) + kSignText[1];
     s_.txtInput.enabled = true;

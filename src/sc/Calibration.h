@@ -228,7 +228,9 @@ private:
     Flow MeasurePlus();
     Flow MeasureMinus(bool finishAfter);
     void Finish();
-    void InputSignalError();
+    void AskMinusInput();
+    Flow Remeasure();
+    void InputSignalError(int bound);
     Flow Fail(const std::string& exchange);
     void RunStep(int step);
     void EndRun();
@@ -253,6 +255,17 @@ private:
     bool lastOutOfRange_ = false;
     bool recordOpen_ = false; // record_.ranges.back() belongs to the selected range
     std::string originalWord_; // the word first read for the selected range
+    // The word the last completed attempt's readings (LastPlusText,
+    // LastMinusText) were taken with: the word the next Repeat corrects.
+    std::string lastAttemptWord_;
+    // A correction was written in the running run.
+    bool wroteThisRun_ = false;
+    // A reading taken after a correction was written gave an Input Signal
+    // Error: the next Ready takes that reading again (after a meter reset)
+    // and goes on from there, instead of repeating a step that would
+    // correct the new word with readings of the old one.
+    enum class Remeasurement { None, Minus, Plus };
+    Remeasurement remeasure_ = Remeasurement::None;
 };
 
 // The calibration word of every range of the meter's board, for audits:
