@@ -300,6 +300,28 @@ TEST(CalibWindow, closingDuringARunStopsItThenLeavesWithTheScaleFactorRestored) 
     EXPECT_FALSE(rig.window);
 }
 
+// Stop stays clickable while the meter is worked; the run ends at its next
+// check and column 1 starts again from Ready.
+TEST(CalibWindow, stopClickedDuringARunEndsItAndOffersReadyAgain) {
+    CalibRig rig;
+    rig.ChooseRange(1);
+    rig.vt.AfterUs(1'000'000, [&] {
+        EXPECT_TRUE(rig.Control<QPushButton>("cmdStop")->isEnabled());
+        EXPECT_FALSE(rig.Control<QPushButton>("cmdEnd")->isEnabled());
+        EXPECT_FALSE(rig.Control<QPushButton>("cmdPrint")->isEnabled());
+        rig.Click("cmdStop");
+    });
+    rig.ReadyWith(1.0);
+    EXPECT_EQ(rig.Codes().back(), "X11F") << "nothing after the wait that followed the click";
+    EXPECT_TRUE(rig.Control<QPushButton>("cmdReady")->isEnabled());
+    EXPECT_FALSE(rig.Control<QPushButton>("cmdStop")->isEnabled());
+    EXPECT_TRUE(rig.Control<QPushButton>("cmdEnd")->isEnabled());
+    EXPECT_TRUE(rig.Control<QComboBox>("cboRange")->isEnabled());
+    EXPECT_EQ(rig.Cell(0, 1), "");
+    EXPECT_EQ(rig.Control<QProgressBar>("ProgBar")->value(), 0);
+    EXPECT_TRUE(rig.window->isVisible());
+}
+
 TEST(CalibWindow, aReadingThatGetsNoReplyEndsTheRunAndTheWindowSaysWhich) {
     CalibRig rig;
     rig.ChooseRange(1);
