@@ -216,7 +216,9 @@ Calibration::Flow Calibration::DelayC(double seconds) {
     double value = s_.ProgStart;
     for (;;) {
         const double now = clock.SecondsSinceMidnight();
-        const bool notYet = now <= end;
+        // A clock far below the end has wrapped at midnight after an end
+        // that lay just before it: the wait is over, not a day long.
+        const bool notYet = now <= end && end - now < MidnightSlackSeconds;
         const bool beforeMidnight = now - end >= MidnightSlackSeconds;
         if (!notYet && !beforeMidnight) break;
         double elapsed = now - start;
@@ -283,10 +285,10 @@ void Calibration::cmdStop_Click() {
 
 // --- exchanges ---
 
-Calibration::Flow Calibration::Send(const std::string& code) {
+Calibration::Flow Calibration::Send(const std::string& code, bool endRun) {
     session_.x.TransferStatus = status::Ok;
     session_.SendAscii(code);
-    if (session_.x.TransferStatus != status::Ok) return Fail(code);
+    if (session_.x.TransferStatus != status::Ok) return Fail(code, endRun);
     return Flow::Go;
 }
 
@@ -315,15 +317,15 @@ Calibration::Flow Calibration::Read(int bound, double& value, std::string& text)
     return Flow::Go;
 }
 
-Calibration::Flow Calibration::SendCal() {
-    if (Send("W1" + std::string(s_.range->nvAdr) + s_.NewCalibHex) == Flow::Ended) return Flow::Ended;
+Calibration::Flow Calibration::SendCal(bool endRun) {
+    if (Send("W1" + std::string(s_.range->nvAdr) + s_.NewCalibHex, endRun) == Flow::Ended) return Flow::Ended;
     wroteThisRun_ = true;
     return DelayC(2.5);
 }
 
-Calibration::Flow Calibration::Fail(const std::string& exchange) {
-    s_.failure = CalibFailure{exchange, session_.x.TransferStatus, session_.x.RxReply};
-    if (s_.range != nullptr) StopRoutine();
+Calibration::Flow Calibration::Fail(const std::string& exchange, bool endRun) {
+    s_.failure = CalibFailure{exchange, session_.x.TransferStatus, session_.x.RxReply, endRun};
+    if (endRun && s_.range != nullptr) StopRoutine();
     Changed();
     session_.op.Ask({FailureText(), "Error", Buttons::Ok, Answer::Ok, Icon::None, MessageId::CommunicationError});
     return Flow::Ended;
@@ -337,8 +339,11 @@ std::string Calibration::FailureText() const {
         text = (IsSend(f.exchange) ? f.exchange + " was not sent: " : "No reply to " + f.exchange + ": ") +
                StatusMeaning(f.status) + " (status " + std::to_string(f.status) + ").";
     } else {
-        text = "The reply to " + f.exchange + " could not be used (\"" + f.reply + "\", status 0).";
+        std::string shown; // the reply as it can be shown: a byte that is not printable as "?"
+        for (const char c : f.reply) shown += c >= ' ' && c <= '~' ? c : '?';
+        text = "The reply to " + f.exchange + " could not be used (\"" + shown + "\", status 0).";
     }
+    if (!f.endedRun) return text;
     return text + "  The calibration stopped there; nothing more was written to the meter.";
 }
 
@@ -641,6 +646,7 @@ void Calibration::cmd_Click(int index) {
     const std::string word = s_.grid[5][static_cast<std::size_t>(index)];
     if (word.size() != 4 || !IsHexText(word)) return; // only a column that wrote a word has one to keep
     StartProgress(RateKeep);
+    const bool repeatWasEnabled = s_.cmdRepeat.enabled;
     s_.cmdRepeat.enabled = false;
     s_.cmdStop.enabled = false;
     s_.rangeEnabled = true;
@@ -650,7 +656,9 @@ void Calibration::cmd_Click(int index) {
     s_.CalBusy = 1; // the write and its wait refuse every other click
     s_.failure.reset();
     Changed();
-    if (SendCal() == Flow::Go) {
+    // A word that could not be sent leaves the grid as it was, so the
+    // operator can keep it again.
+    if (SendCal(false) == Flow::Go) {
         button.caption = "Saved";
         Focus(CalibFocus::cboRange);
         // Only the kept attempt stays. After the columns have wrapped, the
@@ -666,6 +674,10 @@ void Calibration::cmd_Click(int index) {
             record_.ranges.back().keptColumn = index;
             record_.ranges.back().keptWord = word;
         }
+    } else {
+        // Not sent: the operator may try again, go on, or leave.
+        s_.cmdRepeat.enabled = repeatWasEnabled;
+        s_.cmdEnd.enabled = true;
     }
     s_.CalBusy = 0;
     Changed();
@@ -676,7 +688,8 @@ void Calibration::cmd_Click(int index) {
 void Calibration::cmdEnd_Click() {
     if (Busy() || !s_.cmdEnd.enabled) return;
     // The meter goes back to its normal scale factor; it does not answer.
-    session_.SendAscii("W305000000100001");
+    s_.failure.reset();
+    (void)Send("W305000000100001", false);
 }
 
 // --- the record ---

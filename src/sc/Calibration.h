@@ -85,6 +85,7 @@ struct CalibFailure {
     std::string exchange;    // the command code: "XL24", "X11F", "G130", "B1"
     std::int16_t status = 0; // TransferStatus of that exchange (0: a reply came but was not usable)
     std::string reply;       // the reply text as received (empty when none)
+    bool endedRun = true;    // the run ended there (false: a kept word or End that was not sent)
 };
 
 // One completed attempt (one grid column), as the grid showed it.
@@ -195,7 +196,9 @@ public:
     void cmd_Click(int index); // 1-10: keep that column's word (Accept)
     void cmdStop_Click();
     // Restores the meter's scale factor. The window then clears the main
-    // window's text area, shows it and closes itself.
+    // window's text area, shows it and closes itself. When the command
+    // could not be sent the operator is told (the meter keeps the
+    // calibration's scale factor), and `failure` says why.
     void cmdEnd_Click();
 
     // One line for the operator on why the last run ended early, naming the
@@ -215,9 +218,11 @@ private:
     Flow DelayC(double seconds);
     [[nodiscard]] Flow StopCheck();
     void StopRoutine();
-    Flow SendCal();
+    // endRun: a failure ends the run as Stop does (false for the writes of
+    // Accept and End, which leave the grid as it is).
+    Flow SendCal(bool endRun = true);
     // A command the meter does not answer; Ended when it could not be sent.
-    Flow Send(const std::string& code);
+    Flow Send(const std::string& code, bool endRun = true);
     Flow ReadWord();
     // A "B1" reading into value/text; Ended after a failed exchange or an
     // Input Signal Error (bound: +1 at least 10000, -1 at most -10000, 0 none).
@@ -231,7 +236,7 @@ private:
     void AskMinusInput();
     Flow Remeasure();
     void InputSignalError(int bound);
-    Flow Fail(const std::string& exchange);
+    Flow Fail(const std::string& exchange, bool endRun = true);
     void RunStep(int step);
     void EndRun();
 

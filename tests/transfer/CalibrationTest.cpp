@@ -236,6 +236,23 @@ TEST_F(CalibSim, repeatsConvergeWithinNoiseAndTheKeptWordReadsTheDesiredValue) {
     }
 }
 
+// The waits are timed on the seconds-since-midnight clock: one that
+// crosses midnight ends on time, and the bar still fills.
+TEST_F(CalibSim, aStepAcrossMidnightTakesItsUsualTime) {
+    ASSERT_TRUE(cal.CalibCont());
+    cal.cboRange_Click(0);
+    rig.vt.AdvanceUs(static_cast<std::uint64_t>((86'400.0 - 36'000.0 - 8.0) * 1e6) - rig.vt.NowUs());
+    ASSERT_NEAR(rig.vt.SecondsSinceMidnight(), 86'392.0, 0.01);
+    const std::uint64_t start = rig.vt.NowUs();
+    Ready(0);
+    const double seconds = static_cast<double>(rig.vt.NowUs() - start) / 1e6;
+    EXPECT_GT(seconds, 20.0);
+    EXPECT_LT(seconds, 40.0);
+    EXPECT_LT(rig.vt.SecondsSinceMidnight(), 100.0);
+    EXPECT_EQ(Cell(6, 1), "+00000");
+    EXPECT_EQ(St().progBar, 100);
+}
+
 TEST_F(CalibSim, tenAttemptsWrapToColumnOneAndEmptyTheNext) {
     ASSERT_TRUE(cal.CalibCont());
     cal.cboRange_Click(0);
@@ -376,6 +393,28 @@ TEST_F(CalibSim, aFailedReadEndsTheRunWithNothingMoreWritten) {
         EXPECT_TRUE(f.State().cmdReady.enabled) << label;
         EXPECT_FALSE(f.Busy()) << label;
     }
+}
+
+TEST_F(CalibSim, aKeptWordOrEndThatCannotBeSentIsToldAndTheGridStays) {
+    ASSERT_TRUE(cal.CalibCont());
+    cal.cboRange_Click(1);
+    FullScaleAttempt();
+    rig.port.Hangup();
+    cal.cmd_Click(1);
+    ASSERT_TRUE(St().failure.has_value());
+    EXPECT_EQ(St().failure->exchange, "W11F1A21");
+    EXPECT_EQ(St().failure->status, status::DeviceGone);
+    EXPECT_EQ(St().cmd[1].caption, " 1");
+    EXPECT_TRUE(St().cmd[1].enabled);
+    EXPECT_EQ(Cell(5, 1), "1A21");
+    EXPECT_FALSE(cal.Record().ranges.at(0).keptColumn.has_value());
+    EXPECT_TRUE(St().cmdRepeat.enabled);
+    EXPECT_TRUE(St().cmdEnd.enabled);
+    cal.cmdEnd_Click();
+    EXPECT_EQ(St().failure->exchange, "W305000000100001");
+    EXPECT_TRUE(cal.FailureText().starts_with("W305000000100001 was not sent: ")) << cal.FailureText();
+    EXPECT_EQ(cal.FailureText().find("stopped"), std::string::npos) << cal.FailureText();
+    EXPECT_EQ(rig.op.Ids(), (std::vector<MessageId>{MessageId::CommunicationError, MessageId::CommunicationError}));
 }
 
 TEST_F(CalibSim, startWritesWord1BOnlyWhenItDiffersAndRefusesOtherBoards) {

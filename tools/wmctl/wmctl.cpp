@@ -9,6 +9,7 @@
 #include "comm/Hex.h"
 #include "comm/MeterCommands.h"
 #include "platform/qt/QtPlatform.h"
+#include "sc/Calibration.h"
 #include "sc/SigCond.h"
 #include "setup/Fields.h"
 #include "transfer/GetSetup.h"
@@ -32,6 +33,8 @@ constexpr const char* kUsage =
     "  command NAME     meter-reset | function-reset | alarm-reset | peak-reset | tare-reset\n"
     "  read NAME        gross | net | peak (prints the reading as the commands window shows it)\n"
     "  sctype [dc|lc]   print the SigCondType verdict, or force the type\n"
+    "  calib-words [--json]  print the calibration word of every range of the signal conditioner\n"
+    "                   (Custom ASCII only; writes nothing)\n"
     "  stream [-n N]    start continuous output, print N records as the readings list shows them, stop it\n"
     "Exit status: 0 done; 1 the meter exchange failed; 2 bad arguments or unreadable input.\n";
 
@@ -260,6 +263,45 @@ int RunSCType(Console& c, const std::vector<std::string>& rest) {
     return Finish(c, 0);
 }
 
+// The calibration words, for audits: read only, never a write.
+int RunCalibWords(Console& c, const std::vector<std::string>& rest) {
+    const bool json = rest.size() == 2 && rest[1] == "--json";
+    if (rest.size() != 1 && !json) return Usage("calib-words takes nothing or --json");
+    if (!OpenMeterLink(c)) return 2;
+    if (c.program->link.UseModbus != 0) {
+        std::fprintf(stderr, "wmctl: %s\n", kCalibNeedsAscii);
+        return Finish(c, 2);
+    }
+    const CalibWordsResult result = ReadCalibWords(*c.program);
+    if (result.invalidBoard) {
+        std::fprintf(stderr, "wmctl: %s\n", kInvalidSCText);
+        return Finish(c, 1);
+    }
+    if (result.failure) {
+        const CalibFailure& f = *result.failure;
+        const std::string what = result.failedRange.empty() ? std::string("the board type (") + f.exchange + ")"
+                                                            : "range " + result.failedRange + " (" + f.exchange + ")";
+        const std::string why = f.status != status::Ok
+                                    ? StatusMeaning(f.status) + " (status " + std::to_string(f.status) + ")"
+                                    : "the reply " + JsonString(f.reply) + " is not a word (status 0)";
+        std::fprintf(stderr, "wmctl: reading the calibration word of %s failed: %s\n", what.c_str(), why.c_str());
+        return Finish(c, 1);
+    }
+    if (json) {
+        std::string out = "[";
+        for (std::size_t i = 0; i < result.words.size(); ++i) {
+            const CalibWord& w = result.words[i];
+            out += (i == 0 ? "" : ",") + std::string("\n  {\"range\": ") + JsonString(w.range) +
+                   ", \"address\": " + JsonString(w.address) + ", \"word\": " + JsonString(w.word) + "}";
+        }
+        std::printf("%s\n]\n", out.c_str());
+    } else {
+        for (const CalibWord& w : result.words)
+            std::printf("%-16s %s %s\n", w.range.c_str(), w.address.c_str(), w.word.c_str());
+    }
+    return Finish(c, 0);
+}
+
 } // namespace
 
 int RunWmctl(const std::vector<std::string>& args, const std::string& programDir) {
@@ -276,6 +318,7 @@ int RunWmctl(const std::vector<std::string>& args, const std::string& programDir
     if (name == "get") return RunGet(c, o.rest);
     if (name == "put") return RunPut(c, o.rest);
     if (name == "sctype") return RunSCType(c, o.rest);
+    if (name == "calib-words") return RunCalibWords(c, o.rest);
     if (name == "stream") return Usage("stream is not available in this version yet");
     return Usage("unknown command " + name);
 }
