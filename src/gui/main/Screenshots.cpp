@@ -16,6 +16,7 @@
 #include "platform/VirtualTime.h"
 #include "transfer/GetSetup.h"
 #include "gui/help/frmAppHelp.h"
+#include "gui/calib/CalibRecordPicture.h"
 #include "gui/calib/frmCalib.h"
 #include "sc/CalibMath.h"
 #include <map>
@@ -46,8 +47,11 @@ public:
     explicit Shooter(const QString& folder) : folder_(folder) {}
     void Take(QWidget& widget, const QString& name) {
         QApplication::processEvents();
+        Save(widget.grab().toImage(), name);
+    }
+    void Save(const QImage& picture, const QString& name) {
         const QString file = folder_.filePath(name + ".png");
-        if (widget.grab().save(file, "PNG")) {
+        if (picture.save(file, "PNG")) {
             std::printf("%s\n", qPrintable(file));
         } else {
             std::fprintf(stderr, "wmsetup: cannot write %s\n", qPrintable(file));
@@ -153,6 +157,13 @@ void ShootCalibration(Shooter& shooter, Program& program, MemorySerialPort& port
     window->resize(window->sizeHint());
     window->show();
     shooter.Take(*window, name);
+    if (scType == kScTypeDC) {
+        // The record as Print Record puts it on paper, after the second attempt was kept.
+        window->cmd_Click(2);
+        CalibRecord record = window->Procedure().Record();
+        record.dateTime = "2026-12-07 10:15:00";
+        shooter.Save(CalibRecordPicture(record), "calib-record");
+    }
     delete window;
 }
 
