@@ -38,8 +38,23 @@ constexpr std::array<const char*, kCalibRows> kZeroTitles = {
 int NextColumn(int col) { return col >= 10 ? 1 : col + 1; }
 int PreviousColumn(int col) { return col <= 1 ? 10 : col - 1; }
 
-bool HasDigit(const std::string& text) {
-    return std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
+
+// A reading as the meter sends it, its point removed: blanks, a sign, and
+// at least one digit, nothing else. Anything else is line noise or another
+// reply, whose leading digits must not be taken for a reading.
+bool IsReadingText(const std::string& text) {
+    bool digit = false, sign = false;
+    for (const char c : text) {
+        if (IsDigitChar(c)) {
+            digit = true;
+        } else if ((c == '+' || c == '-') && !digit && !sign) {
+            sign = true;
+        } else if (c != ' ') {
+            return false;
+        }
+    }
+    return digit;
 }
 
 // A whole number as the meter's texts show numbers: a blank where a plus
@@ -305,9 +320,9 @@ Calibration::Flow Calibration::ReadWord() {
 
 Calibration::Flow Calibration::Read(int bound, double& value, std::string& text) {
     const MeterAnswer a = session_.AskAscii("B1");
-    // A reading without a digit is no reading: it would read as 0, and a
-    // zero correction would be computed from it.
-    if (!a.ok() || !HasDigit(a.reply)) return Fail("B1");
+    // A reading without a digit would read as 0, one with stray characters
+    // as its leading digits; a correction would be computed from either.
+    if (!a.ok() || !IsReadingText(RmvDP(a.reply))) return Fail("B1");
     text = RmvDP(a.reply);
     value = ReadingValue(text);
     if (bound != 0 && FullScaleRange() && !FullScaleReadingOk(value, bound > 0)) {

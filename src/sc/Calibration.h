@@ -39,6 +39,12 @@
 // would end it, nothing more is written to the meter, `failure` names the
 // exchange and its status, and the operator is told in a box
 // (MessageId::CommunicationError).
+//
+// Two cases where repeating a step as it stands would correct a word with
+// readings of another are handled apart: a Repeat after a stopped or failed
+// attempt corrects from the word the last completed attempt's readings were
+// taken with; and after an Input Signal Error on a reading taken after the
+// new word was written, the next Ready takes only that reading again.
 #include <array>
 #include <cstdint>
 #include <functional>

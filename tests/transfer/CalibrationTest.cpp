@@ -362,9 +362,11 @@ TEST_F(CalibSim, aFailedReadEndsTheRunWithNothingMoreWritten) {
         const char* exchange;
         int stepsBefore;       // Ready clicks that complete before the fault is armed
         const char* armedOn;   // arm the fault when this command is heard (nullptr: at once)
+        bool corrupt = false;  // the reply comes, with its first character changed ("*80405")
     };
     for (const Case c : {Case{"X11F", 0, nullptr}, Case{"G130", 0, nullptr}, Case{"B1", 0, nullptr},
-                         Case{"B1", 1, nullptr}, Case{"B1", 1, "W11F"}}) {
+                         Case{"B1", 1, nullptr}, Case{"B1", 1, "W11F"},
+                         Case{"B1", 1, nullptr, true}}) {
         SimProgram r{Line1(0, "007", '5', '1')};
         Calibration f{r.program};
         ASSERT_TRUE(f.CalibCont());
@@ -374,7 +376,8 @@ TEST_F(CalibSim, aFailedReadEndsTheRunWithNothingMoreWritten) {
             f.cmdReady_Click();
         }
         r.meter.calib.appliedInput = c.stepsBefore % 2 == 0 ? 1 : -1;
-        const sim::Fault silent = sim::Fault::Silent(c.exchange).Times(1);
+        const sim::Fault silent =
+            (c.corrupt ? sim::Fault::Corrupt(c.exchange) : sim::Fault::Silent(c.exchange)).Times(1);
         if (c.armedOn == nullptr) r.meter.AddFault(silent);
         r.meter.heard = [&](const sim::LogEntry& e) {
             if (c.armedOn != nullptr && e.key.starts_with(c.armedOn)) r.meter.AddFault(silent);
@@ -385,7 +388,7 @@ TEST_F(CalibSim, aFailedReadEndsTheRunWithNothingMoreWritten) {
         const std::string label = std::string(c.exchange) + " after " + std::to_string(c.stepsBefore);
         ASSERT_TRUE(f.State().failure.has_value()) << label;
         EXPECT_EQ(f.State().failure->exchange, c.exchange) << label;
-        EXPECT_EQ(f.State().failure->status, status::NoReply) << label;
+        EXPECT_EQ(f.State().failure->status, c.corrupt ? status::Ok : status::NoReply) << label;
         EXPECT_EQ(r.meter.Log().back().key, c.exchange) << label << ": nothing after the failed read";
         EXPECT_EQ(r.op.Ids(), std::vector<MessageId>{MessageId::CommunicationError}) << label;
         EXPECT_NE(f.FailureText().find(c.exchange), std::string::npos);
