@@ -300,7 +300,10 @@ void frmCalib::RefreshGrid() {
         for (int c = 0; c < kCalibColumns; ++c) {
             QTableWidgetItem* item = Grid1->item(r, c);
             const QString text = Text(s.grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]);
-            if (item->text() != text) item->setText(text);
+            if (item->text() == text) continue;
+            item->setText(text);
+            // The attempt columns are narrow for the longer input names.
+            item->setToolTip(c > 0 ? text.trimmed() : QString());
         }
     if (Grid1->currentRow() != s.gridRow || Grid1->currentColumn() != s.gridCol)
         Grid1->setCurrentCell(s.gridRow, s.gridCol);
