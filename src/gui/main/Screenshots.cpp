@@ -20,6 +20,10 @@
 #include "gui/setup/frmSetupPages.h"
 #include "gui/setup/frmWTMenu.h"
 #include "setup/Fields.h"
+#include "gui/calib/CalibRecordPicture.h"
+#include "gui/calib/frmCalib.h"
+#include "sc/CalibMath.h"
+#include <map>
 
 namespace wm {
 
@@ -47,8 +51,11 @@ public:
     explicit Shooter(const QString& folder) : folder_(folder) {}
     void Take(QWidget& widget, const QString& name) {
         QApplication::processEvents();
+        Save(widget.grab().toImage(), name);
+    }
+    void Save(const QImage& picture, const QString& name) {
         const QString file = folder_.filePath(name + ".png");
-        if (widget.grab().save(file, "PNG")) {
+        if (picture.save(file, "PNG")) {
             std::printf("%s\n", qPrintable(file));
         } else {
             std::fprintf(stderr, "wmsetup: cannot write %s\n", qPrintable(file));
@@ -71,6 +78,108 @@ void ShootPages(Shooter& shooter, SetupPages& pages, const QString& suffix) {
         shooter.Take(*page, QString("frmSetup%1%2").arg(n).arg(suffix));
         if (n < 3) pages.Navigate(*page, n + 1);
     }
+}
+
+// A signal-conditioner board that answers the calibration's commands, for
+// the pictures of the calibration window: the reading follows the input at
+// the terminals and the range's word, with a little steady noise.
+class CalibDemoMeter {
+public:
+    CalibDemoMeter(MemorySerialPort& port, int scType) : port_(port), scType_(scType) {
+        port_.peerReceive = [this](char b) { Hear(b); };
+    }
+    ~CalibDemoMeter() { port_.peerReceive = nullptr; }
+    CalibDemoMeter(const CalibDemoMeter&) = delete;
+    CalibDemoMeter& operator=(const CalibDemoMeter&) = delete;
+
+    double input = 0; // +1 the range's calibration input, -1 reversed, 0 none
+    void Select(const CalibRange& range) { range_ = &range; }
+
+private:
+    void Hear(char b) {
+        line_ += b;
+        if (!line_.ends_with("\r\n")) return;
+        const std::string code = line_.size() > 4 ? line_.substr(2, line_.size() - 4) : std::string();
+        line_.clear();
+        const std::string reply = Answer(code);
+        if (!reply.empty()) port_.SendFromPeer(reply + "\r", 5000);
+    }
+
+    std::string Answer(const std::string& code) {
+        char hex[8];
+        if (code == "XL24") {
+            std::snprintf(hex, sizeof hex, "%02X", scType_);
+            return std::string(36, '0') + "0200" + std::string(22, '0') + hex;
+        }
+        if (code == "G130") return "65";
+        if (code.size() == 4 && code.starts_with("X1")) {
+            std::snprintf(hex, sizeof hex, "%04X", Word(code.substr(2)));
+            return hex;
+        }
+        // "W1" + address + word; 10, 11 and 1B are the board's settings, not calibration words.
+        const std::string address = code.size() == 8 ? code.substr(2, 2) : std::string();
+        if (code.starts_with("W1") && !address.empty() && address != "10" && address != "11" && address != "1B") {
+            words_[code.substr(2, 2)] = static_cast<unsigned>(std::stoul(code.substr(4), nullptr, 16));
+            return {};
+        }
+        if (code == "B1" && range_ != nullptr) {
+            const double noise = (++readings_ % 3) - 1.0;
+            const unsigned word = Word(range_->nvAdr);
+            const double value =
+                range_->calcTyp == 1
+                    ? input * (range_->vDesired + 400 + (static_cast<double>(word) - 0x1F40) / range_->factor)
+                    : 12 + (static_cast<int>(word) - (word > 0x7FFF ? 0x10000 : 0)) * 10.0 / range_->zeroK;
+            std::snprintf(hex, sizeof hex, "%+06d", static_cast<int>(std::lround(value + noise)));
+            return hex;
+        }
+        return {};
+    }
+
+    unsigned Word(const std::string& address) const {
+        const auto it = words_.find(address);
+        return it != words_.end() ? it->second : 0x1F40;
+    }
+
+    MemorySerialPort& port_;
+    int scType_;
+    const CalibRange* range_ = nullptr;
+    std::map<std::string, unsigned> words_{{"1A", 0}, {"1E", 0}};
+    std::string line_;
+    int readings_ = 0;
+};
+
+// The calibration window in the middle of a range: two attempts done, a
+// third under way and waiting for the input to be reversed.
+void ShootCalibration(Shooter& shooter, Program& program, MemorySerialPort& port, int scType, int listIndex,
+                      const QString& name) {
+    CalibDemoMeter meter(port, scType);
+    auto* window = new frmCalib(program);
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    if (window->CalibCont()) {
+        meter.Select(*FindCalibRange(scType, listIndex));
+        window->cboRange_Click(listIndex);
+        const auto ready = [&](double input) {
+            meter.input = input;
+            window->cmdReady_Click();
+        };
+        ready(1);
+        ready(-1);
+        ready(1);
+        window->cmdRepeat_Click();
+        ready(-1);
+        window->cmdRepeat_Click();
+    }
+    window->resize(window->sizeHint());
+    window->show();
+    shooter.Take(*window, name);
+    if (scType == kScTypeDC) {
+        // The record as Print Record puts it on paper, after the second attempt was kept.
+        window->cmd_Click(2);
+        CalibRecord record = window->Procedure().Record();
+        record.dateTime = "2026-12-07 10:15:00";
+        shooter.Save(CalibRecordPicture(record), "calib-record");
+    }
+    delete window;
 }
 
 } // namespace
@@ -167,6 +276,8 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
         view.show();
         shooter.Take(view, "frmWTMenu-load-cell");
     }
+    ShootCalibration(shooter, program, port, kScTypeDC, 1, "frmCalib-dc");
+    ShootCalibration(shooter, program, port, kScTypeLoadCell, 4, "frmCalib-load-cell");
     return shooter.Failed() ? 1 : 0;
 }
 

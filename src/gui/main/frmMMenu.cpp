@@ -24,6 +24,7 @@
 #include "transfer/GetSetup.h"
 #include "gui/help/frmAppHelp.h"
 #include "gui/setup/frmWTMenu.h"
+#include "gui/calib/frmCalib.h"
 
 #include "sc/SigCond.h"
 #include "transfer/PutSetup.h"
@@ -679,8 +680,35 @@ void frmMMenu::mnuCalib_Click() {
         return;
     }
     lblPGText->hide();
-    NotYetAvailable("The calibration window is not yet available.");
     helpTopic_ = 3113;
+    OpenCalibration();
+}
+
+frmCalib* frmMMenu::CalibWindow() const { return calib_; }
+
+void frmMMenu::OpenCalibration() {
+    if (calib_) {
+        calib_->raise();
+        return;
+    }
+    ClearText();
+    Print(kCalibWaitLine);
+    auto* window = new frmCalib(program_, this);
+    calib_ = window;
+    // Back from the calibration: this window returns as it was left.
+    connect(window, &frmCalib::finished, this, [this] {
+        RestoreScreen();
+        show();
+    });
+    // The window is shown even when the board could not be calibrated: it
+    // then offers only End, after the operator has been told why.
+    RunExchange([window] { return window->CalibCont(); },
+                [this](bool) {
+                    ClearText();
+                    if (!calib_) return;
+                    hide();
+                    calib_->show();
+                });
 }
 
 void frmMMenu::mnuMHelp_Click() {

@@ -24,6 +24,7 @@ namespace wm {
 class QtOperator;
 class frmAppHelp;
 class frmWTMenu;
+class frmCalib;
 
 // The lines of the menu help, in the order they are printed.
 [[nodiscard]] const QStringList& MenuHelpLines();
@@ -94,6 +95,8 @@ public:
     void mnuJmps_Click();
     void mnuJumper_Click(const QString& window);
     void mnuCalib_Click();
+    // The calibration window while it is open.
+    [[nodiscard]] frmCalib* CalibWindow() const;
     void mnuSCType_Click();
     void mnuSCDC_Click();
     void mnuSCLC_Click();
@@ -127,6 +130,7 @@ private:
     void ApplyMenuStates();
     void EnableAfterGet();
     void SCTypeForce(bool loadCell);
+    void OpenCalibration();
 
     // Runs one exchange with the meter: refused with a beep while another
     // runs; every menu is off meanwhile. `apply`
@@ -163,6 +167,7 @@ private:
     QLabel* lblSetupFile = nullptr;
     QPointer<frmAppHelp> help_;
     QPointer<frmWTMenu> menuView_;
+    QPointer<frmCalib> calib_;
 
     QStringList lines_;
     int helpTopic_ = 3118;
