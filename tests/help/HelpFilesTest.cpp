@@ -52,14 +52,11 @@ TEST(HelpBuildPair, recordsHoldOneBasedPositionAndLengthLittleEndian) {
     EXPECT_EQ(pair.Text, "xy\r\nabc\r\n");
     const std::string expected = ZeroRecords(1) + Record(1, 2) + ZeroRecords(2) + Record(5, 3);
     EXPECT_EQ(pair.Index, expected);
-}
 
-TEST(HelpBuildPair, positionAndLengthAboveOneByteAreLittleEndian) {
-    const std::string first(300, 'a');
-    const std::string second(0x1234, 'b');
-    const HelpPairData pair = BuildHelpPair({{1301, 1, false, first}, {1302, 2, false, second}});
-    EXPECT_EQ(pair.Index.substr(6, 6), Record(303, 0x1234));
-    EXPECT_EQ(pair.Index.substr(6, 6), std::string("\x2F\x01\x00\x00\x34\x12", 6));
+    // Position and length above one byte.
+    const HelpPairData big = BuildHelpPair({{1301, 1, false, std::string(300, 'a')},
+                                            {1302, 2, false, std::string(0x1234, 'b')}});
+    EXPECT_EQ(big.Index.substr(6, 6), std::string("\x2F\x01\x00\x00\x34\x12", 6));
 }
 
 class HelpLoad : public ::testing::Test {
@@ -227,11 +224,6 @@ TEST(SplitHelpText, pieceBeforeEachDollarTogglesBoldAndTheRestIsNormal) {
 TEST(JumperHelpText, everyDollarBecomesABlank) {
     EXPECT_EQ(JumperHelpText("DC Jumpers$\r\n\r\nUse $5 and $6."), "DC Jumpers \r\n\r\nUse  5 and  6.");
     EXPECT_EQ(JumperHelpText("plain"), "plain");
-}
-
-TEST(FixedWidthTopic, onlyTheCharacterTable) {
-    EXPECT_TRUE(IsFixedWidthTopic(1138));
-    EXPECT_FALSE(IsFixedWidthTopic(1338));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
-// The calibration's ranges and arithmetic, without a meter: worked
-// corrections of a full-scale and a zero range, the word limits, the reading
-// texts and the range tables the window is built from.
+// The calibration's ranges and arithmetic, without a meter: the word
+// limits, the reading texts and the range tables the window is built from.
+// The worked corrections of a full-scale and a zero range are pinned on the
+// wire in CalibrationTest.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,33 +16,6 @@ const CalibRange& Range(int scType, int index) {
     EXPECT_NE(range, nullptr) << "type " << scType << " index " << index;
     static const CalibRange kNone{};
     return range ? *range : kNone;
-}
-
-TEST(CalibMath, dc200mVCorrectionFromBothReadings) {
-    const CalibRange& range = Range(kScTypeDC, 1);
-    const double plus = ReadingValue(RmvDP("+805.00"));
-    const double minus = ReadingValue(RmvDP("-803.00"));
-    ASSERT_TRUE(FullScaleReadingOk(plus, true));
-    ASSERT_TRUE(FullScaleReadingOk(minus, false));
-    const double avg = AvgReading(plus, minus);
-    EXPECT_DOUBLE_EQ(avg, 80400.0);
-    const auto cur = CalibWordValue("1F40", range.calcTyp == 0);
-    ASSERT_EQ(cur, 8000);
-
-    const CalibResult r = CalcFS(range, avg, *cur);
-    EXPECT_NEAR(r.value, 6689.2, 1e-3); // (80000 - 80400) x 3.277 + 8000
-    EXPECT_EQ(r.hex, "1A21");
-    EXPECT_FALSE(r.outOfRange);
-}
-
-TEST(CalibMath, dcZeroCorrectionGoesNegative) {
-    const CalibRange& range = Range(kScTypeDC, 0);
-    const auto cur = CalibWordValue("0000", range.calcTyp == 0);
-    ASSERT_EQ(cur, 0);
-    const CalibResult r = CalcZero(range, ReadingValue(RmvDP("+12")), *cur);
-    EXPECT_NEAR(r.value, -147.6, 1e-9); // 0 - 123 x 12 / 10
-    EXPECT_EQ(r.hex, "FF6C");
-    EXPECT_FALSE(r.outOfRange);
 }
 
 TEST(CalibMath, zeroConstantDependsOnBoardAndRange) {

@@ -100,6 +100,10 @@ TEST(PutModbusFrames, theSixWritesCarryEveryRegisterAsAlways) {
         ASSERT_EQ(PutSetup(rig.program).status, 0) << ethernet;
         const std::vector<std::string> heard = ethernet ? rig.node.heard : rig.peer.Requests();
         ASSERT_EQ(heard.size(), 8U) << ethernet;
+        // The check reads the board type and the range byte first.
+        EXPECT_EQ(std::vector<std::string>(heard.begin(), heard.begin() + 2),
+                  (std::vector<std::string>{"010300680001", "010300450001"}))
+            << ethernet;
         EXPECT_EQ(std::vector<std::string>(heard.begin() + 2, heard.end()), kWrites) << ethernet;
         EXPECT_EQ(rig.op.progress, (std::vector<int>{0, 5, 15, 30, 40, 50, 60, 70, 80, 100})) << ethernet;
     }

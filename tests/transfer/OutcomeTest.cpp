@@ -46,9 +46,6 @@ TEST(MeterRefusal, isNamedByItsCodeInEveryFraming) {
         EXPECT_TRUE(Contains(DescribeGetFailure(get), "the meter answered with Modbus exception 0B"))
             << DescribeGetFailure(get);
     }
-    EXPECT_EQ(StatusMeaning(status::MeterRefused),
-              "the meter refused the request (a Modbus exception other than 01 to 09)");
-    EXPECT_EQ(StatusMeaning(status::Refused), "another exchange was running; this one was refused");
 }
 
 TEST(MeterRefusal, aCommandRefusedWithAnUnnumberedCodeFails) {

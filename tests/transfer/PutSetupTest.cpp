@@ -237,19 +237,6 @@ void ServeModbus(TransferRig& rig, ModbusPeer& m) {
     rig.node.respond = [&m](const std::string& request) { return m.Answer(request); };
 }
 
-TEST(PutModbus, throughTheNodeTheSameSixWritesGoInTcpFrames) {
-    TransferRig rig(Line1(1), kNodeLine2);
-    ModbusPeer m = DcMeter();
-    ServeModbus(rig, m);
-    rig.program.setup.text = DefaultImage();
-    ASSERT_EQ(PutSetup(rig.program).status, 0);
-    ASSERT_EQ(rig.node.heard.size(), 8U);
-    EXPECT_EQ(rig.node.heard[0], "010300680001");
-    EXPECT_EQ(rig.node.heard[7].substr(0, 14), "01100041000C18");
-    EXPECT_EQ(m.regs[0x45], 0x0060);
-    EXPECT_EQ(m.regs[0x5F], 0x0001);
-}
-
 // Modbus ASCII and TCP flag no exception below the Put: an exception reply
 // to a write must still fail it, and nothing after it may be sent.
 TEST(PutModbus, anExceptionReplyToAnyWriteFailsItWithItsCode) {
@@ -312,15 +299,6 @@ TEST(PutModbus, aCheckThatCannotReadTheBoardDoesNotStopTheWrite) {
         EXPECT_EQ(writes, 6) << start;
         EXPECT_EQ(rig.op.status, kPutOkCaption);
     }
-}
-
-TEST(PutModbus, anImageWithoutItsLastBlockIsNotWrittenAtAll) {
-    TransferRig rig(Line1(1));
-    ModbusPeer m = DcMeter();
-    ServeModbus(rig, m);
-    rig.program.setup.text = DefaultImage().substr(0, 120);
-    EXPECT_EQ(PutSetup(rig.program).status, putstatus::ShortImage);
-    EXPECT_EQ(rig.peer.Requests().size(), 2U);
 }
 
 // --- Settings.SSS after a Put -------------------------------------------------

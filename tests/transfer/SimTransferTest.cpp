@@ -98,14 +98,11 @@ TEST(SimFaults, aGetFailingAtEachStepGivesThatStepsStatus) {
         bool firstBlockLanded;
     };
     const Row rows[] = {
-        {0, sim::Fault::Silent("XU1DZ"), 21, 176, false},
-        {0, sim::Fault::Truncate("XU1DZ", 100), 1, 176, false},
         {0, sim::Fault::Silent("G130"), 21, 120, true},
         {0, sim::Fault::Silent("X26DZ"), 21, 120, true},
         {0, sim::Fault::Truncate("X26DZ", 6), 2, 120, true},
         {0, sim::Fault::Silent("X236Z"), 21, 128, true},
         {0, sim::Fault::Truncate("X236Z", 4), 3, 128, true},
-        {1, sim::Fault::Silent("080001"), 21, 176, false},
         {1, sim::Fault::Silent("030001"), 21, 176, false},
         {1, sim::Fault::Corrupt("030011"), 24, 176, true},
         {1, sim::Fault::Exception("030041", 2), 2, 176, true},
@@ -124,42 +121,6 @@ TEST(SimFaults, aGetFailingAtEachStepGivesThatStepsStatus) {
         // The first block's setpoint 1 (characters 115-120) has or has not landed.
         const std::string setpoint = std::string(DefaultSetupText).substr(114, 6);
         EXPECT_EQ(rig.program.setup.Mid(115, 6) == setpoint, r.firstBlockLanded) << label;
-    }
-}
-
-TEST(SimFaults, aPutFailingAtEachModbusWriteGivesItsCode) {
-    struct Row {
-        const char* key;
-        int code;
-    };
-    for (const Row r : {Row{"100001", 11}, Row{"100011", 12}, Row{"100021", 12}, Row{"10004D", 13},
-                        Row{"10005D", 14}, Row{"100041", 15}}) {
-        SimProgram rig(Line1(1, "007", '5', '1', "001"));
-        rig.meter.AddFault(sim::Fault::Silent(r.key));
-        rig.program.setup.text = EditedSetup(1);
-        const PutResult put = PutSetup(rig.program);
-        EXPECT_EQ(put.status, r.code) << r.key;
-        EXPECT_EQ(rig.op.status, PutFailureCaption(r.code)) << r.key;
-        EXPECT_EQ(rig.SettingsLine1OnDisk(), Line1(1, "007", '5', '1', "001")) << r.key;
-    }
-}
-
-TEST(SimCheck, aLoadCellMeterAndADcSetupNeedTheOperatorsConsent) {
-    for (const Answer answer : {Answer::No, Answer::Yes}) {
-        SimProgram rig(Line1(0, "007", '5', '1', "001"));
-        ASSERT_TRUE(rig.meter.SetScType("03"));
-        ASSERT_TRUE(rig.meter.SetRangeByte("D2"));
-        rig.program.setup.text = std::string(DefaultSetupText);
-        rig.op.answers.push_back(answer);
-        const PutResult put = PutSetup(rig.program);
-        ASSERT_EQ(rig.op.boxes.size(), 1U);
-        EXPECT_NE(
-            rig.op.boxes[0].text.find("'Load Cell'\rThe Signal Conditioner Type data to be PUT is 'DC'"),
-            std::string::npos);
-        EXPECT_EQ(put.abandoned, answer == Answer::No);
-        EXPECT_EQ(rig.meter.ScType(), "03");
-        EXPECT_EQ(rig.meter.RangeByte(), "D2");
-        EXPECT_EQ(rig.program.setup.Mid(35, 2), answer == Answer::Yes ? "03" : "01");
     }
 }
 
