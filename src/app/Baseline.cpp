@@ -1,6 +1,7 @@
 #include "app/Baseline.h"
 
 #include "app/Program.h"
+#include "setup/Fields.h"
 
 namespace wm {
 
@@ -52,6 +53,18 @@ PutOutcome PutToMeter(Program& program) {
     outcome.put = PutSetup(program);
     if (outcome.put.ok()) SetBaseline(program, SetupSource::Put);
     return outcome;
+}
+
+SCRestoreReport RestoreSCTypeOnMeter(Program& program, SCBoard board) {
+    SCRestoreReport report = RestoreSCType(program, board);
+    if (report.succeeded && BaselineOnMeter(program.baseline)) {
+        // The meter's board takes the type that goes with the range written:
+        // DC with 200 mV ("01", "60"), load cell with 20 mV ("03", "D0").
+        const bool dc = board == SCBoard::DC;
+        program.baseline.image.Put(FieldNamed("ScTypeCode").pos, dc ? "01" : "03");
+        program.baseline.image.Put(FieldNamed("InCode").pos, dc ? "60" : "D0");
+    }
+    return report;
 }
 
 } // namespace wm

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "setup/SetupEditor.h"
+#include "sc/SigCond.h"
 #include "setup/SetupImage.h"
 #include "transfer/GetSetup.h"
 #include "transfer/PutSetup.h"
@@ -63,5 +64,11 @@ struct PutOutcome {
 // part way, keeps the old baseline, so the next preview still lists every
 // field that may not have reached the meter.
 [[nodiscard]] PutOutcome PutToMeter(Program& program);
+
+// SigCondType > DC or Load Cell: RestoreSCType. The restore writes the
+// board's type and range on the meter and leaves the setup in memory as it
+// was; once the meter took it, the baseline that stands for the meter holds
+// the new type and range, so a later Put shows that it sets them back.
+[[nodiscard]] SCRestoreReport RestoreSCTypeOnMeter(Program& program, SCBoard board);
 
 } // namespace wm

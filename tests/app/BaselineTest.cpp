@@ -206,5 +206,28 @@ TEST(PutPreview, aBoardTypeDefaultedAfterAGetIsAChangeOnTheMeter) {
     EXPECT_NE(std::find(changes.begin(), changes.end(), "ScTypeCode"), changes.end());
 }
 
+// Forcing the board's type writes it on the meter but not in memory: a Put
+// of the setup in memory would set it back, and says so.
+TEST(PutPreview, listsTheBoardTypeAndRangeAForcedTypeWouldLose) {
+    for (const int protocol : {0, 1}) {
+        SimProgram rig(MeterLine1(protocol));
+        SpeakOnMeter(rig.meter, protocol);
+        ASSERT_TRUE(GetFromMeter(rig.program).ok()) << protocol;
+        ASSERT_TRUE(RestoreSCTypeOnMeter(rig.program, SCBoard::LoadCell).succeeded) << protocol;
+        rig.vt.AdvanceUs(100'000); // a Custom ASCII write gets no reply: let it arrive
+        EXPECT_EQ(rig.meter.ScType(), "03") << protocol;
+        EXPECT_EQ(rig.program.baseline.image.Mid(35, 2), rig.meter.ScType()) << protocol;
+        EXPECT_EQ(rig.program.baseline.image.Mid(55, 2), rig.meter.RangeByte()) << protocol;
+        EXPECT_EQ(Names(ChangesOnMeter(rig.program)), (std::vector<std::string>{"ScTypeCode", "InCode"}))
+            << protocol;
+
+        // A restore the meter did not take leaves the baseline alone.
+        const std::string before = rig.program.baseline.image.text;
+        rig.meter.AddFault(protocol == 0 ? sim::Fault::Silent("X110") : sim::Fault::Silent("100045"));
+        EXPECT_FALSE(RestoreSCTypeOnMeter(rig.program, SCBoard::DC).succeeded) << protocol;
+        EXPECT_EQ(rig.program.baseline.image.text, before) << protocol;
+    }
+}
+
 } // namespace
 } // namespace wm::test

@@ -248,7 +248,8 @@ int RunSCType(Console& c, const std::vector<std::string>& rest) {
         for (const std::string& line : report.lines) std::printf("%s\n", line.c_str());
         return Finish(c, report.succeeded ? 0 : 1);
     }
-    const SCRestoreReport report = RestoreSCType(*c.program, rest[1] == "dc" ? SCBoard::DC : SCBoard::LoadCell);
+    const SCRestoreReport report =
+        RestoreSCTypeOnMeter(*c.program, rest[1] == "dc" ? SCBoard::DC : SCBoard::LoadCell);
     for (const std::string& line : report.lines) std::printf("%s\n", line.c_str());
     if (!report.succeeded) {
         const std::string why = report.status != 0

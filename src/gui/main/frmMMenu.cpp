@@ -680,7 +680,7 @@ void frmMMenu::SCTypeForce(bool loadCell) {
     ClearText();
     Print(kSCWaitLine);
     RunExchange(
-        [this, loadCell] { return RestoreSCType(program_, loadCell ? SCBoard::LoadCell : SCBoard::DC); },
+        [this, loadCell] { return RestoreSCTypeOnMeter(program_, loadCell ? SCBoard::LoadCell : SCBoard::DC); },
         [this](const SCRestoreReport& r) {
             if (!r.refused) SetLines(r.lines);
         });
