@@ -83,6 +83,9 @@ void AppendDerivedRows(const SetupImage& image, const DerivedSetup& derived, std
     rows.push_back({"InputDP", std::to_string(derived.InputDP), PointPattern(derived.InputDP)});
 }
 
+
+} // namespace
+
 std::string Printable(std::string_view s) {
     std::string out;
     for (char c : s) {
@@ -98,8 +101,6 @@ std::string Printable(std::string_view s) {
     }
     return out;
 }
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // Scaling method

@@ -501,6 +501,8 @@ struct FieldRow {
 // One row per catalogue field in catalogue order, then the scaling method and
 // the input fields' decimal point.
 [[nodiscard]] std::vector<FieldRow> DescribeSetup(const SetupImage& image);
+// s for a terminal: bytes outside printable ASCII as \xNN, a backslash doubled.
+[[nodiscard]] std::string Printable(std::string_view s);
 // "name  code  \"text\"" for a terminal: bytes outside printable ASCII as \xNN.
 [[nodiscard]] std::string FormatFieldRow(const FieldRow& row);
 // {"length":N,"derived":{...},"fields":[{"name":..,"code":..,"text":..},..]}

@@ -644,8 +644,9 @@ EditResult SetupEditor::Enter(std::string_view control, std::string_view entered
     if (stored.empty()) {
         if (field->kind == FieldKind::Scale) return Refused(refusal + ": the scale has five digits");
         const int point = std::clamp(dp, 1, 6);
-        return Refused(refusal + ": it has " + std::to_string(6 - point) + " digits before the point and " +
-                       std::to_string(point - 1) + " after it");
+        const char* whose = field->kind == FieldKind::Input ? "input's" : "display's";
+        return Refused(refusal + ": with the " + whose + " decimal point it takes " + std::to_string(6 - point) +
+                       " digits before the point and " + std::to_string(point - 1) + " after it");
     }
     return Apply([&] { image_.StoreEnteredValue(field->kind, field->pos, stored); });
 }
@@ -660,11 +661,7 @@ EditResult SetupEditor::SetField(std::string_view name, std::string_view value) 
     if (auto why = Unchangeable(control, kind)) return Refused(refusal + ": " + *why);
 
     switch (kind) {
-    case ControlKind::ValueBox: {
-        EditResult r = Enter(control, value);
-        if (!r.ok) r.problem = refusal + ": " + r.problem;
-        return r;
-    }
+    case ControlKind::ValueBox: return Enter(control, value); // its refusal names field and value
     case ControlKind::List: {
         const ControlView v = View(control);
         for (int i = 0; i < v.selectable; ++i)
@@ -718,6 +715,21 @@ std::vector<FieldChange> CompareSetups(const SetupImage& a, const SetupImage& b)
         if (Upper(ra.code) != Upper(rb.code)) changes.push_back({std::string(field.name), ra.text, rb.text});
     }
     return changes;
+}
+
+std::string FormatFieldChange(const FieldChange& change) {
+    std::string line = Printable(change.name);
+    line.resize(std::max<std::size_t>(line.size() + 1, 13), ' ');
+    return line + "\"" + Printable(change.a) + "\"  \"" + Printable(change.b) + "\"";
+}
+
+std::string FieldChangesJson(const std::vector<FieldChange>& changes) {
+    std::string json = "[";
+    for (const FieldChange& c : changes) {
+        if (json.size() > 1) json += ",";
+        json += "{\"name\":" + JsonString(c.name) + ",\"a\":" + JsonString(c.a) + ",\"b\":" + JsonString(c.b) + "}";
+    }
+    return json + "]";
 }
 
 } // namespace wm

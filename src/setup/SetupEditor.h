@@ -123,8 +123,14 @@ private:
     std::optional<SetupImage> baseline_;
 };
 
-// The fields whose shown text differs between a and b, in catalogue order
-// (each setup read with its own derived values).
+// The fields whose stored value differs between a and b (what a Put would
+// change on the meter), in catalogue order, each with the text it shows in
+// its own setup. A new decimal point is one change, not a change of every
+// reading shown with it.
 [[nodiscard]] std::vector<FieldChange> CompareSetups(const SetupImage& a, const SetupImage& b);
+// "name  \"a\"  \"b\"" for a terminal (bytes outside printable ASCII as \xNN).
+[[nodiscard]] std::string FormatFieldChange(const FieldChange& change);
+// [{"name":..,"a":..,"b":..},..]
+[[nodiscard]] std::string FieldChangesJson(const std::vector<FieldChange>& changes);
 
 } // namespace wm

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Processes.h"
+#include "setup/Defaults.h"
 
 namespace wm::e2e {
 namespace {
@@ -199,6 +200,66 @@ TEST_F(Wmctl, putReadsTheFileBeforeItOpensThePortAndAnEmptyPortIsRefused) {
         RunProgram({Bin("wmctl"), "--settings", (dir / "Settings.SSS").string(), "--port", "", "read", "gross"}, dir);
     EXPECT_EQ(empty.exitCode, 2);
     EXPECT_NE(empty.err.find("--port needs a device path"), std::string::npos) << empty.err;
+}
+
+std::string FileBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST_F(Wmctl, setChangesExactlyTheNamedFieldsAndDiffListsThem) {
+    const auto original = dir / "original.WT", edited = dir / "edited.WT";
+    std::ofstream(original, std::ios::binary) << DefaultSetupText << "\r\n0\r\n";
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), Bin("wmctl"));
+        return RunProgram(args, dir);
+    };
+    const RunResult set = run({"set", original.string(), "DecPt=3", "Tare=-12.5", "BaudRate= 2400",
+                               "Lockout4=on", "TimConst=No Filter", "-o", edited.string()});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+
+    const RunResult json = run({"diff", original.string(), edited.string(), "--json"});
+    EXPECT_EQ(json.exitCode, 1);
+    std::vector<std::string> names;
+    for (std::size_t at = json.out.find("\"name\":\""); at != std::string::npos;
+         at = json.out.find("\"name\":\"", at + 1)) {
+        const std::size_t from = at + 8;
+        names.push_back(json.out.substr(from, json.out.find('"', from) - from));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Tare", "DecPt", "Lockout4", "BaudRate", "TimConst"})) << json.out;
+    const RunResult plain = run({"diff", original.string(), edited.string()});
+    EXPECT_EQ(plain.exitCode, 1);
+    EXPECT_NE(plain.out.find("BaudRate     \" 9600\"  \" 2400\"\n"), std::string::npos) << plain.out;
+    EXPECT_NE(plain.out.find("\" - 012.50\""), std::string::npos) << plain.out;
+    const RunResult same = run({"diff", original.string(), original.string()});
+    EXPECT_EQ(same.exitCode, 0);
+    EXPECT_EQ(same.out, "");
+
+    // A bad name or value anywhere in the list writes nothing, not even the
+    // edits before it; the message names both.
+    const std::string before = FileBytes(original);
+    const struct {
+        const char* arg;
+        const char* named;
+    } bad[] = {{"Nonesuch=1", "Nonesuch"}, {"Tare=123456", "123456"}, {"BaudRate=9600", "BaudRate"},
+               {"StartChar=256", "StartChar"}, {"Lockout4", "Lockout4"}};
+    for (const auto& b : bad) {
+        SCOPED_TRACE(b.arg);
+        const RunResult r = run({"set", original.string(), "Tare=7", b.arg});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_NE(r.err.find(b.named), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(FileBytes(original), before);
+
+    std::ofstream(dir / "junk.WT", std::ios::binary) << "not a setup\r\n";
+    const RunResult junk = run({"diff", original.string(), (dir / "junk.WT").string()});
+    EXPECT_EQ(junk.exitCode, 2);
+    EXPECT_NE(junk.err.find("junk.WT"), std::string::npos) << junk.err;
+
+    // Without -o the file itself is rewritten.
+    ASSERT_EQ(run({"set", edited.string(), "Tare=0."}).exitCode, 0);
+    const RunResult back = run({"diff", original.string(), edited.string(), "--json"});
+    EXPECT_EQ(back.out.find("Tare"), std::string::npos) << back.out;
 }
 
 } // namespace
