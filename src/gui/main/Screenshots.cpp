@@ -12,8 +12,11 @@
 #include "app/Program.h"
 #include "gui/main/QtOperator.h"
 #include "gui/main/frmMMenu.h"
+#include "gui/main/frmPutPreview.h"
 #include "platform/MemorySerialPort.h"
 #include "platform/VirtualTime.h"
+#include "setup/Fields.h"
+#include "setup/SetupEditor.h"
 #include "transfer/GetSetup.h"
 #include "gui/help/frmAppHelp.h"
 
@@ -96,6 +99,17 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
     window.ShowProgress(25);
     window.SetProgressVisible(true);
     shooter.Take(window, "frmMMenu-get-failed");
+
+    // What a Put of the default setup with two fields changed would list.
+    SetupImage edited = program.setup;
+    StoreFieldCode(edited, FieldNamed("AutoZ"), 3);
+    edited.Put(FieldNamed("SetPt1").pos, "00007B");
+    PutPreview preview;
+    for (const FieldChange& c : CompareSetups(program.setup, edited)) preview.changes.push_back({c.name, c.a, c.b});
+    frmPutPreview box(preview, &window);
+    box.show();
+    shooter.Take(box, "frmPutPreview");
+    box.hide();
 
     window.OpenAppHelp();
     if (frmAppHelp* help = window.HelpWindow()) shooter.Take(*help, "frmAppHelp");
