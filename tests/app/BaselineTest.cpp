@@ -131,66 +131,24 @@ TEST(Baseline, aPutThatSucceedsIsTheNewBaselineAndOneThatFailsKeepsTheOld) {
     }
 }
 
-TEST(PutPreview, isShownWhileTheMeterSetupIsKnownAndListsWhatThePutChanges) {
+TEST(PutPreview, isShownOnlyWhileTheMeterSetupIsKnown) {
     SimProgram rig(MeterLine1(0));
-
     // A file or the default setup says nothing of what the meter holds.
     DefaultSetup(rig.program);
     ASSERT_TRUE(PutToMeter(rig.program).put.ok());
     EXPECT_TRUE(rig.op.previews.empty());
 
     ASSERT_TRUE(GetFromMeter(rig.program).ok());
-    const int before = FieldCode(rig.program.setup, FieldNamed("CntBy"));
     EditCntBy(rig.program);
     ASSERT_TRUE(PutToMeter(rig.program).put.ok());
-    ASSERT_EQ(rig.op.previews.size(), 1U);
-    const PutPreview& shown = rig.op.previews[0];
-    EXPECT_TRUE(shown.showBeforeEveryPut);
-    ASSERT_EQ(Names(shown.changes), std::vector<std::string>{"CntBy"});
-    EXPECT_EQ(shown.changes[0].meter, CntByTexts[static_cast<std::size_t>(before)]);
-    EXPECT_EQ(shown.changes[0].put, CntByTexts[static_cast<std::size_t>((before + 1) % 10)]);
-
     // The meter now holds it: the next box has nothing to list, and the Put
     // still goes out.
     rig.meter.ClearLog();
     ASSERT_TRUE(PutToMeter(rig.program).put.ok());
     ASSERT_EQ(rig.op.previews.size(), 2U);
+    EXPECT_EQ(Names(rig.op.previews[0].changes), std::vector<std::string>{"CntBy"});
     EXPECT_TRUE(rig.op.previews[1].changes.empty());
     EXPECT_GT(Writes(rig.meter), 0);
-}
-
-TEST(PutPreview, cancelSendsNothingAndTurningItOffLastsTheSession) {
-    SimProgram rig(MeterLine1(1));
-    SpeakOnMeter(rig.meter, 1);
-    ASSERT_TRUE(GetFromMeter(rig.program).ok());
-    EditCntBy(rig.program);
-    const std::string meterBefore = rig.meter.Image();
-    rig.meter.ClearLog();
-
-    // Cancel with the box cleared: nothing reaches the meter and the
-    // preview stays on, as nothing was chosen.
-    rig.op.review = [](PutPreview& p) {
-        p.showBeforeEveryPut = false;
-        return Answer::Cancel;
-    };
-    const PutOutcome cancelled = PutToMeter(rig.program);
-    EXPECT_TRUE(cancelled.cancelled);
-    EXPECT_TRUE(rig.meter.Log().empty());
-    EXPECT_EQ(rig.meter.Image(), meterBefore);
-    EXPECT_EQ(rig.program.baseline.source, SetupSource::Get);
-    EXPECT_TRUE(PutPreviewDue(rig.program));
-
-    // Put with the box cleared: no more boxes, even after the next Get.
-    rig.op.review = [](PutPreview& p) {
-        p.showBeforeEveryPut = false;
-        return Answer::Ok;
-    };
-    ASSERT_TRUE(PutToMeter(rig.program).put.ok());
-    ASSERT_TRUE(GetFromMeter(rig.program).ok());
-    EditCntBy(rig.program);
-    ASSERT_TRUE(PutToMeter(rig.program).put.ok());
-    EXPECT_EQ(rig.op.previews.size(), 2U);
-    EXPECT_FALSE(PutPreviewDue(rig.program));
 }
 
 // A Get that finds a corrupt board type goes on with a DC board in memory:

@@ -152,7 +152,11 @@ TEST(WindowPutPreview, listsTheEditedFieldsCancelSendsNothingAndUncheckingTurnsI
         return RunPutPreview(p, w.window.get());
     };
 
-    act = [](frmPutPreview& box) { Click(box, "cmdCancel"); };
+    // Cancel sends nothing, and leaves the box on even when it was cleared.
+    act = [](frmPutPreview& box) {
+        Click(box, "chkShowChanges");
+        Click(box, "cmdCancel");
+    };
     w.Trigger("mnuPut");
     ASSERT_EQ(shown.size(), 1U);
     EXPECT_EQ(shown[0][0], "AutoZ");
