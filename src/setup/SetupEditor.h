@@ -92,6 +92,10 @@ public:
     [[nodiscard]] std::optional<EntryRequest> BeginEntry(std::string_view control) const;
     // The value entry dialog accepted `entered` (its EntryText), or a value
     // typed as on the front panel ("1.2345", "-12.5", "+00100.", "42").
+    // The dialog's ValueEntry stores into a copy of the image; what it
+    // accepted is stored here, so that every rule of the field applies (a
+    // Modbus address of 0 becomes 1). Refused, with field and value named,
+    // when the field cannot hold the value; nothing is written then.
     EditResult Enter(std::string_view control, std::string_view entered);
 
     // By field name, as `wmctl show` prints them: a list field takes its

@@ -476,8 +476,11 @@ TEST(SetupEditorRandom, EditsThenReloadAgreeFieldByField) {
             EditResult r;
             if (v.kind == ControlKind::List) {
                 const int entry = static_cast<int>(rng() % static_cast<unsigned>(v.selectable));
+                const auto modes = ModesForScType(rig.derived.ScType);
+                codes[name] = c == "cboMode"   ? modes[static_cast<std::size_t>(entry)].inCode
+                              : c == "cboFunc" ? entry
+                                               : CodeForEntry(*field, entry);
                 r = rig.editor.Choose(c, entry);
-                codes[name] = c == "cboMode" ? FieldCode(rig.image, *field) : c == "cboFunc" ? entry : CodeForEntry(*field, entry);
             } else if (v.kind == ControlKind::CheckBox) {
                 const int bit = static_cast<int>(rng() % 2);
                 r = rig.editor.Choose(c, bit);
