@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/Baseline.h"
 #include "comm/Connection.h"
 #include "comm/LinkState.h"
 #include "comm/Exchange.h"
@@ -49,6 +50,7 @@ struct Program {
     std::string SetupFileLine2; // "0" after a Get or the default setup
     std::string SetupFileName;  // current setup file, empty at start
     int SetupReceived = 0;      // 1 after a successful Get
+    Baseline baseline;          // the setup the program's own is compared with
 
     // The parts of the program the transfers and commands work on.
     MeterLink meter{link, x, txn, conn};

@@ -1,5 +1,6 @@
 #include "app/SetupFileCommands.h"
 
+#include "app/Baseline.h"
 #include "app/Program.h"
 #include "comm/Tables.h"
 #include "platform/Files.h"
@@ -25,6 +26,7 @@ void DefaultData(Program& program) {
     program.link.MeterRevision = DefaultMeterRevision;
     program.SetupFileLine2 = std::string(DefaultSetupFileLine2);
     program.derived = DeriveSetup(program.setup, program.derived);
+    SetBaseline(program, SetupSource::Default);
 }
 
 void DefaultSetup(Program& program) {
@@ -55,6 +57,7 @@ bool LoadSetupFile(Program& program, const std::filesystem::path& file) {
     // The pages and the menu view read the derived values: they must describe
     // the setup just opened, not the last one the meter sent.
     program.derived = DeriveSetup(image, program.derived);
+    SetBaseline(program, SetupSource::File);
     return true;
 }
 

@@ -11,7 +11,8 @@ namespace wm {
 
 struct Program;
 
-// The default image, MeterRevision 6, SetupFileLine2 "0".
+// The default image, MeterRevision 6, SetupFileLine2 "0"; it is also the
+// baseline.
 void DefaultData(Program& program);
 // mnuDefaultSet_Click without the menus: DefaultData and the status line.
 // The window then enables mnuView and mnuPut.
@@ -20,9 +21,10 @@ void DefaultSetup(Program& program);
 // Loads a setup file into the image: a 120-character image is completed
 // with "00020D00" (revision 00, family 02); otherwise MeterRevision is taken
 // from characters 121-122, and a revision 00 is stored as "01" while
-// MeterRevision stays 0. A file that is not a setup file is refused with a
-// message naming it and the problem; the image and SetupFileName stay as
-// they were. True when loaded (the window enables mnuView and mnuPut).
+// MeterRevision stays 0; the setup as loaded is the baseline. A file that
+// is not a setup file is refused with a message naming it and the problem;
+// the image, SetupFileName and the baseline stay as they were. True when
+// loaded (the window enables mnuView and mnuPut).
 [[nodiscard]] bool LoadSetupFile(Program& program, const std::filesystem::path& file);
 
 // mnuOpen_Click: the Open dialog, then LoadSetupFile. Cancel ends the

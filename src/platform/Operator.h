@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace wm {
 
@@ -52,6 +53,17 @@ struct MessageBox {
 
 enum class FileDialog { Open, SaveAs };
 
+// Before a Put: the fields it will change on the meter, each by name with
+// the text shown for the meter's value and for the value to be put.
+struct PutPreview {
+    struct Change {
+        std::string name, meter, put;
+    };
+    std::vector<Change> changes;
+    // The box's check box; the operator's choice comes back in it.
+    bool showBeforeEveryPut = true;
+};
+
 class Operator {
 public:
     virtual ~Operator() = default;
@@ -73,6 +85,12 @@ public:
     // to the corrupt signal-conditioner question). The caller returns at
     // once after asking; the front end ends the program when control is back.
     virtual void EndProgram() = 0;
+    // Shows what a Put will change and asks whether to go on: Ok puts,
+    // Cancel sends nothing. An operator with no box to show goes on.
+    virtual Answer ReviewPut(PutPreview& preview) {
+        (void)preview;
+        return Answer::Ok;
+    }
 };
 
 } // namespace wm

@@ -232,6 +232,7 @@ GetResult GetSetup(Session& session) {
         session.SetupReceived = 1;
         op.SetStatus(kGetOkCaption, ColourGreen);
         result.enableMenus = true;
+        result.received = session.setup.text;
         result.endProgram = CheckSCAfterGet(session) == SCCheck::EndProgram;
         op.SetProgressVisible(false);
     }

@@ -58,6 +58,10 @@ struct GetResult {
     bool endProgram = false;  // the operator chose to end at the signal-conditioner question
     std::int16_t linkStatus = 0; // the transaction layer's status at the request that failed
     TransferStep step;           // the last request, for the words of a failure
+    // After a success: the image as the meter sent it, before the
+    // signal-conditioner check may have defaulted a corrupt board type in
+    // memory. It is what the meter holds.
+    std::string received;
 };
 
 // The whole menu command: status line, progress bar, hourglass, the

@@ -6,6 +6,7 @@
 // over the queue and leaves it as it is.
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -72,17 +73,25 @@ public:
         ++endRequests;
         events.push_back("end");
     }
+    Answer ReviewPut(PutPreview& preview) override {
+        previews.push_back(preview);
+        events.push_back("preview");
+        return review ? review(preview) : Answer::Ok;
+    }
 
     // Scripted answers.
     std::deque<Answer> answers;
     std::map<MessageId, Answer> answerFor;
     std::deque<std::optional<std::string>> files;
+    // Answers the Put preview (unset: Put), and may change its check box.
+    std::function<Answer(PutPreview&)> review;
 
     // What the program did.
     std::vector<MessageBox> boxes;
     std::vector<std::string> captions;
     std::vector<int> progress;
     std::vector<Dialog> dialogs;
+    std::vector<PutPreview> previews; // as shown, before any answer
     std::vector<std::string> events;
     std::string status;
     Rgb statusColour;

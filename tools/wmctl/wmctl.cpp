@@ -305,7 +305,7 @@ int RunGet(Console& c, const std::vector<std::string>& rest) {
     const std::optional<std::string> file = OutputFile(rest);
     if (!file) return Usage("get needs -o FILE");
     if (!OpenMeterLink(c)) return 2;
-    const GetResult result = GetSetup(*c.program);
+    const GetResult result = GetFromMeter(*c.program);
     std::printf("%s\n", c.op.status.c_str());
     if (!result.ok()) {
         std::fprintf(stderr, "wmctl: %s\n", DescribeGetFailure(result).c_str());
@@ -341,7 +341,7 @@ int RunPut(Console& c, const std::vector<std::string>& rest) {
     }
     if (!OpenMeterLink(c)) return 2;
     if (!LoadSetupFile(*c.program, rest[1])) return Finish(c, 2);
-    const PutResult result = PutSetup(*c.program);
+    const PutResult result = PutToMeter(*c.program).put;
     if (result.abandoned || result.endProgram) {
         std::fprintf(stderr, "wmctl: Put abandoned, nothing was written\n");
         return Finish(c, 1);
@@ -363,7 +363,8 @@ int RunSCType(Console& c, const std::vector<std::string>& rest) {
         for (const std::string& line : report.lines) std::printf("%s\n", line.c_str());
         return Finish(c, report.succeeded ? 0 : 1);
     }
-    const SCRestoreReport report = RestoreSCType(*c.program, rest[1] == "dc" ? SCBoard::DC : SCBoard::LoadCell);
+    const SCRestoreReport report =
+        RestoreSCTypeOnMeter(*c.program, rest[1] == "dc" ? SCBoard::DC : SCBoard::LoadCell);
     for (const std::string& line : report.lines) std::printf("%s\n", line.c_str());
     if (!report.succeeded) {
         const std::string why = report.status != 0

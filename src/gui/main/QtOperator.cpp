@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "gui/main/frmMMenu.h"
+#include "gui/main/frmPutPreview.h"
 
 namespace wm {
 
@@ -171,6 +172,15 @@ std::optional<std::string> QtOperator::ChooseFile(FileDialog kind, const std::st
 void QtOperator::EndProgram() {
     endRequested_ = true;
     if (scripted_ != nullptr) scripted_->EndProgram();
+}
+
+Answer QtOperator::ReviewPut(PutPreview& preview) {
+    if (scripted_ != nullptr) return scripted_->ReviewPut(preview);
+    const bool wasBusy = busy_;
+    if (wasBusy) SetBusy(false);
+    const Answer answer = RunPutPreview(preview, DialogParent());
+    if (wasBusy) SetBusy(true);
+    return answer;
 }
 
 } // namespace wm

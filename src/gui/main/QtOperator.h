@@ -59,6 +59,8 @@ public:
     std::optional<std::string> ChooseFile(FileDialog kind, const std::string& title, const std::string& filter,
                                           const std::filesystem::path& folder, const std::string& name) override;
     void EndProgram() override;
+    // The box frmPutPreview.
+    Answer ReviewPut(PutPreview& preview) override;
 
     // Set once something asked the program to end; the window or main()
     // ends it when control is back with them.

@@ -12,8 +12,11 @@
 #include "app/Program.h"
 #include "gui/main/QtOperator.h"
 #include "gui/main/frmMMenu.h"
+#include "gui/main/frmPutPreview.h"
 #include "platform/MemorySerialPort.h"
 #include "platform/VirtualTime.h"
+#include "setup/Fields.h"
+#include "setup/SetupEditor.h"
 #include "transfer/GetSetup.h"
 #include "gui/help/frmAppHelp.h"
 #include "gui/setup/frmEntVal.h"
@@ -235,6 +238,17 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
         entry.hide();
     }
 
+    // What a Put of the default setup with two fields changed would list.
+    SetupImage edited = program.setup;
+    StoreFieldCode(edited, FieldNamed("AutoZ"), 3);
+    edited.Put(FieldNamed("SetPt1").pos, "00007B");
+    PutPreview preview;
+    for (const FieldChange& c : CompareSetups(program.setup, edited)) preview.changes.push_back({c.name, c.a, c.b});
+    frmPutPreview box(preview, &window);
+    box.show();
+    shooter.Take(box, "frmPutPreview");
+    box.hide();
+
     // The three setup pages on the default setup, then on a load cell with
     // every option board, reading coordinates and Modbus RTU (the fields it
     // changed carry the change marker).
@@ -249,6 +263,9 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
             (void)editor.Choose(control, choice);
         if (frmSetupPage* three = pages.Loaded(3)) pages.Navigate(*three, 1);
         ShootPages(shooter, pages, "-load-cell");
+        // Back to Custom ASCII: the pages switched the program's link too,
+        // and the calibration window below works in Custom ASCII only.
+        (void)editor.Choose("cboSerProtocol", 0);
         if (frmSetupPage* three = pages.Loaded(3)) three->hide();
     }
 

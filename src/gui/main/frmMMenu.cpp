@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <initializer_list>
 
+#include "app/Baseline.h"
 #include "app/LinkText.h"
 #include "comm/Tables.h"
 #include "gui/main/QtOperator.h"
@@ -562,7 +563,7 @@ void frmMMenu::mnuMeter_Click() {
 }
 
 void frmMMenu::mnuGet_Click() {
-    RunExchange([this] { return GetSetup(program_); },
+    RunExchange([this] { return GetFromMeter(program_); },
                 [this](const GetResult& r) {
                     if (r.refused) return;
                     if (r.enableMenus) EnableAfterGet();
@@ -571,10 +572,11 @@ void frmMMenu::mnuGet_Click() {
 }
 
 void frmMMenu::mnuPut_Click() {
-    RunExchange([this] { return PutSetup(program_); },
-                [this](const PutResult& r) {
-                    if (r.refused) return;
-                    if (r.endProgram) op_.EndProgram();
+    // The preview box, when due, comes first; Cancel there sends nothing.
+    RunExchange([this] { return PutToMeter(program_); },
+                [this](const PutOutcome& r) {
+                    if (r.cancelled || r.put.refused) return;
+                    if (r.put.endProgram) op_.EndProgram();
                 });
 }
 
@@ -742,7 +744,7 @@ void frmMMenu::SCTypeForce(bool loadCell) {
     ClearText();
     Print(kSCWaitLine);
     RunExchange(
-        [this, loadCell] { return RestoreSCType(program_, loadCell ? SCBoard::LoadCell : SCBoard::DC); },
+        [this, loadCell] { return RestoreSCTypeOnMeter(program_, loadCell ? SCBoard::LoadCell : SCBoard::DC); },
         [this](const SCRestoreReport& r) {
             if (!r.refused) SetLines(r.lines);
         });
