@@ -173,6 +173,23 @@ TEST(SetupPages, listsStoreTheirFieldAndTheDecimalPointRewritesEveryReading) {
     EXPECT_EQ(dval->currentText().toStdString(), "Filtered");
 }
 
+TEST(SetupPages, markersCompareWithTheSetupLastReadPutOrOpened) {
+    PagesRig rig;
+    Pick(rig.On<QComboBox>(1, "cboCntBy"), 3);
+    EXPECT_EQ(rig.On<QComboBox>(1, "cboCntBy")->toolTip().toStdString(), ChangedTip);
+    // Leaving the pages and coming back keeps the mark: the setup loaded
+    // last is still the default one.
+    rig.Click(1, "cmdMMenu");
+    rig.OpenPages();
+    EXPECT_EQ(rig.On<QComboBox>(1, "cboCntBy")->toolTip().toStdString(), ChangedTip);
+    // Once the meter holds the edited setup (a Put it took, or a Get that
+    // read exactly it), nothing differs any more.
+    SetBaseline(rig.program, SetupSource::Put);
+    rig.Click(1, "cmdMMenu");
+    rig.OpenPages();
+    EXPECT_TRUE(rig.On<QComboBox>(1, "cboCntBy")->toolTip().isEmpty());
+}
+
 TEST(SetupPages, aCodeNoEntryStandsForIsShownButCannotBeChosen) {
     PagesRig rig;
     rig.Click(1, "cmdMMenu");

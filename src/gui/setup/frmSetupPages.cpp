@@ -73,10 +73,11 @@ frmSetupPage* SetupPages::Page(int page) {
 void SetupPages::SetBaseline(const SetupImage& baseline) { editor_.SetBaseline(baseline); }
 
 void SetupPages::Open() {
-    // Only the pages change the setup while they are open; a different setup
-    // on return came from the meter or a file.
-    if (!opened_ || program_.setup.text != leftWith_) SetBaseline(program_.setup);
-    opened_ = true;
+    // The markers compare with the setup as last read from the meter, put to
+    // it, or opened from a file (the program's baseline, which Get, Put,
+    // Open and Default Setup keep); before any of those, with the setup as
+    // the pages find it.
+    SetBaseline(program_.baseline.source != SetupSource::None ? program_.baseline.image : program_.setup);
     SkipPageReload = 0;
     Page(1)->show();
     Page(1)->raise();
@@ -97,7 +98,6 @@ void SetupPages::Navigate(frmSetupPage& from, int to) {
 
 void SetupPages::ToMainMenu(frmSetupPage& from) {
     Op().SetBusy(true);
-    leftWith_ = program_.setup.text;
     if (mainWindow_) {
         mainWindow_->show();
         mainWindow_->raise();

@@ -89,8 +89,6 @@ private:
     SetupEditor editor_;
     std::array<std::unique_ptr<frmSetupPage>, 3> pages_;
     QPointer<frmAppHelp> help_;
-    std::string leftWith_; // the setup when the pages were last left
-    bool opened_ = false;
 };
 
 class frmSetupPage : public QWidget {
