@@ -168,6 +168,9 @@ void Calibration::RangeList() {
 
 void Calibration::cboRange_Click(int listIndex) {
     if (Busy() || !s_.rangeEnabled) return;
+    // Only a range the list shows: the list is filled once the board has
+    // been identified, and a board that was not is never calibrated.
+    if (listIndex < 0 || static_cast<std::size_t>(listIndex) >= s_.rangeList.size()) return;
     const CalibRange* range = FindCalibRange(s_.ScType, listIndex);
     if (range == nullptr) return;
     s_.lblScaleF.clear();
@@ -378,7 +381,9 @@ Calibration::Flow Calibration::InitRange() {
     if (!g.ok() || g.reply.size() != 2 || !IsHexText(g.reply)) return Fail("G130");
     if (DelayC(0.3) == Flow::Ended) return Flow::Ended;
     const bool loadCellZero = s_.ScType == kScTypeLoadCell && Zero();
-    if (Send("W111" + g.reply + (loadCellZero ? "38" : "36")) == Flow::Ended || DelayC(2.5) == Flow::Ended)
+    // Written back in the upper-case digits of every other write, whatever
+    // case the reply came in.
+    if (Send("W111" + UpperCase(g.reply) + (loadCellZero ? "38" : "36")) == Flow::Ended || DelayC(2.5) == Flow::Ended)
         return Flow::Ended;
     if (s_.ScType == kScTypeLoadCell && std::strcmp(r.listText, "Zero (Hi Range)") == 0) {
         (void)session_.AskAscii("X11A"); // the meter wants it asked; the answer is not used

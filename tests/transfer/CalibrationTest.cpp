@@ -4,8 +4,11 @@
 // wire, Stop, the Input Signal Error and the reads that fail.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
+#include <functional>
+#include <optional>
 
 #include "support/SimProgram.h"
 #include "comm/Tables.h"
@@ -77,6 +80,58 @@ TEST(CalibrationWorked, correctionsAreWrittenAndClampedWithOutOfRangeShown) {
         EXPECT_EQ(st.lblOutRange.visible, c.outOfRange) << c.written;
         EXPECT_EQ(st.grid[2][1], RmvDP(c.readings[0]));
         EXPECT_FALSE(st.failure.has_value());
+    }
+}
+
+// A meter answering from a table; every request it heard, in order.
+struct Answering {
+    TransferRig rig{Line1(0)};
+    std::vector<std::string> heard;
+
+    explicit Answering(std::function<std::optional<std::string>(const std::string&)> answer) {
+        rig.peer.respond = [this, answer](const std::string& r) {
+            heard.push_back(r.substr(2));
+            return answer(r.substr(2));
+        };
+    }
+};
+
+TEST(CalibrationReplies, aFlagByteInLowerCaseIsWrittenBackInUpperCase) {
+    Answering m([](const std::string& code) -> std::optional<std::string> {
+        if (code == "XL24") return Block("0200", "01");
+        if (code == "X11F") return "1F40";
+        if (code == "G130") return "3a";
+        if (code == "B1") return "+805.00";
+        return std::nullopt;
+    });
+    Calibration cal{m.rig.program};
+    ASSERT_TRUE(cal.CalibCont());
+    cal.cboRange_Click(1);
+    cal.cmdReady_Click();
+    EXPECT_EQ(cal.State().CalStep, 2);
+    EXPECT_NE(std::find(m.heard.begin(), m.heard.end(), "W1113A36"), m.heard.end());
+    EXPECT_EQ(std::find(m.heard.begin(), m.heard.end(), "W1113a36"), m.heard.end());
+}
+
+// The board type a Get left does not stand in for the block read at start:
+// without it the list is empty and no range can be chosen.
+TEST(CalibrationReplies, withoutTheBlockNoRangeIsChosenAndNothingIsWritten) {
+    for (const bool silent : {true, false}) {
+        Answering m([silent](const std::string& code) -> std::optional<std::string> {
+            if (code == "XL24" && !silent) return Block("0200", "01").substr(0, 40); // cut short
+            if (code == "X11A" || code == "X11F") return "1F40";
+            return std::nullopt;
+        });
+        m.rig.program.derived.ScType = kScTypeDC;
+        Calibration cal{m.rig.program};
+        ASSERT_FALSE(cal.CalibCont());
+        EXPECT_TRUE(cal.State().rangeList.empty());
+        for (const int index : {0, 1}) {
+            cal.cboRange_Click(index);
+            cal.cmdReady_Click();
+        }
+        EXPECT_EQ(cal.State().range, nullptr);
+        EXPECT_EQ(m.heard, std::vector<std::string>{"XL24"}) << (silent ? "silent" : "cut short");
     }
 }
 
