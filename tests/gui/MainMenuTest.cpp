@@ -212,8 +212,6 @@ TEST(MainMenuDispatch, windowsStillToComeSayHowThingsStandInTheStatusLine) {
     const std::pair<const char*, const char*> items[] = {
         {"mnuCmdsGo", "The commands window is not yet available."},
         {"mnuList", "The readings list is not yet available."},
-        {"mnuRS485H", "Jumper pictures are not yet available."},
-        {"mnuMHelp", "Setup help is not yet available."},
     };
     for (const auto& [name, text] : items) {
         rig.window->RestoreScreen();

@@ -19,6 +19,8 @@
 #include "setup/SetupEditor.h"
 #include "transfer/GetSetup.h"
 #include "gui/help/frmAppHelp.h"
+#include "gui/help/frmMHELP.h"
+#include "gui/jumpers/frmJumper.h"
 #include "gui/setup/frmEntVal.h"
 #include "gui/setup/frmSetupPages.h"
 #include "gui/setup/frmWTMenu.h"
@@ -271,6 +273,20 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
 
     window.OpenAppHelp();
     if (frmAppHelp* help = window.HelpWindow()) shooter.Take(*help, "frmAppHelp");
+    {
+        frmMHELP setupHelp(&window);
+        setupHelp.show();
+        setupHelp.adjustSize();
+        shooter.Take(setupHelp, "frmMHELP");
+    }
+    // The jumper windows with their topics from the help files.
+    for (const QString& name : JumperWindowNames()) {
+        frmJumper* jumper = MakeJumperWindow(name, program, &window);
+        jumper->resize(jumper->sizeHint().expandedTo(QSize(820, 400)));
+        jumper->show();
+        shooter.Take(*jumper, name);
+        jumper->cmdOK_Click();
+    }
 
     // The front-panel menu view of the default setup, then of a load-cell
     // meter in strain, 100 mV, scaled by reading coordinates, with alarm 2

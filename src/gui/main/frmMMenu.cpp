@@ -24,6 +24,8 @@
 #include "gui/main/QtOperator.h"
 #include "transfer/GetSetup.h"
 #include "gui/help/frmAppHelp.h"
+#include "gui/help/frmMHELP.h"
+#include "gui/jumpers/frmJumper.h"
 #include "gui/setup/frmWTMenu.h"
 #include "gui/calib/frmCalib.h"
 
@@ -315,6 +317,11 @@ void frmMMenu::Form_Activate() {
     if (menuView_) {
         menuView_->Unload();
         menuView_ = nullptr;
+    }
+    if (setupHelp_) {
+        setupHelp_->hide();
+        setupHelp_->deleteLater();
+        setupHelp_ = nullptr;
     }
     const LinkState& link = program_.link;
     meterOn_ = link.PortType != 0;
@@ -668,9 +675,28 @@ void frmMMenu::mnuJmps_Click() {
     helpTopic_ = 3123;
 }
 
+// The jumper windows stand beside this one; a board whose window is
+// already open is brought to the front rather than opened twice.
 void frmMMenu::mnuJumper_Click(const QString& window) {
-    Q_UNUSED(window); // frmJDCSC ... frmJRS485H, shown beside this window
-    if (!Refused()) NotYetAvailable("Jumper pictures are not yet available.");
+    if (Refused()) return;
+    if (frmJumper* open = JumperWindow(window)) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    frmJumper* jumper = MakeJumperWindow(window, program_, this);
+    if (jumper == nullptr) return;
+    op_.SetBusy(true);
+    std::erase_if(jumpers_, [](const QPointer<frmJumper>& w) { return w.isNull(); });
+    jumpers_.emplace_back(jumper);
+    jumper->show();
+    op_.SetBusy(false);
+}
+
+frmJumper* frmMMenu::JumperWindow(const QString& name) const {
+    for (const QPointer<frmJumper>& w : jumpers_)
+        if (w && w->isVisible() && w->objectName() == name) return w;
+    return nullptr;
 }
 
 void frmMMenu::mnuCalib_Click() {
@@ -717,8 +743,22 @@ void frmMMenu::mnuMHelp_Click() {
     if (Refused()) return;
     ClearText();
     cmdOK->hide();
-    NotYetAvailable("Setup help is not yet available.");
+    op_.SetBusy(true);
+    if (!setupHelp_) {
+        setupHelp_ = new frmMHELP(this);
+        connect(setupHelp_, &frmMHELP::helpTopicChosen, this, &frmMMenu::SetHelpTopic);
+        connect(setupHelp_, &frmMHELP::returned, this, [this] {
+            op_.SetBusy(true);
+            show();
+            op_.SetBusy(false);
+        });
+    }
+    setupHelp_->show();
+    hide();
+    op_.SetBusy(false);
 }
+
+frmMHELP* frmMMenu::SetupHelpWindow() const { return setupHelp_; }
 
 // ---------------------------------------------------------------- SigCondType
 

@@ -25,6 +25,8 @@ class QtOperator;
 class frmAppHelp;
 class frmWTMenu;
 class frmCalib;
+class frmJumper;
+class frmMHELP;
 
 // The lines of the menu help, in the order they are printed.
 [[nodiscard]] const QStringList& MenuHelpLines();
@@ -94,6 +96,8 @@ public:
     void mnuGraph_Click();
     void mnuJmps_Click();
     void mnuJumper_Click(const QString& window);
+    // The jumper window of that name while it is open.
+    [[nodiscard]] frmJumper* JumperWindow(const QString& name) const;
     void mnuCalib_Click();
     // The calibration window while it is open.
     [[nodiscard]] frmCalib* CalibWindow() const;
@@ -101,6 +105,8 @@ public:
     void mnuSCDC_Click();
     void mnuSCLC_Click();
     void mnuMHelp_Click();
+    // The setup help window while it is open.
+    [[nodiscard]] frmMHELP* SetupHelpWindow() const;
 
 Q_SIGNALS:
     // The program is to end: Exit, the close box, or a request from the core.
@@ -168,6 +174,8 @@ private:
     QPointer<frmAppHelp> help_;
     QPointer<frmWTMenu> menuView_;
     QPointer<frmCalib> calib_;
+    QPointer<frmMHELP> setupHelp_;
+    std::vector<QPointer<frmJumper>> jumpers_;
 
     QStringList lines_;
     int helpTopic_ = 3118;
