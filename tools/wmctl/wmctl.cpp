@@ -181,16 +181,24 @@ int RunDefault(Console& c, const std::vector<std::string>& rest) {
     return 0;
 }
 
-int RunShow(const std::vector<std::string>& rest) {
-    const bool json = rest.size() == 3 && rest[2] == "--json";
-    if (rest.size() != 2 && !json) return Usage("show needs FILE [--json]");
-    const SetupFileText text = ReadSetupFile(rest[1]);
+// The setup a file holds, or nothing after saying why on standard error.
+std::optional<SetupImage> ReadImage(const std::string& file) {
+    const SetupFileText text = ReadSetupFile(file);
     if (!text.problem.empty()) {
-        std::fprintf(stderr, "wmctl: %s: %s\n", rest[1].c_str(), text.problem.c_str());
-        return 2;
+        std::fprintf(stderr, "wmctl: %s: %s\n", file.c_str(), text.problem.c_str());
+        return std::nullopt;
     }
     SetupImage image;
     image.text = text.image;
+    return image;
+}
+
+int RunShow(const std::vector<std::string>& rest) {
+    const bool json = rest.size() == 3 && rest[2] == "--json";
+    if (rest.size() != 2 && !json) return Usage("show needs FILE [--json]");
+    const std::optional<SetupImage> read = ReadImage(rest[1]);
+    if (!read) return 2;
+    const SetupImage& image = *read;
     if (json) {
         std::printf("%s\n", DescribeSetupJson(image).c_str());
         return 0;
@@ -202,13 +210,9 @@ int RunShow(const std::vector<std::string>& rest) {
 int RunMenu(const std::vector<std::string>& rest) {
     const bool json = rest.size() == 3 && rest[2] == "--json";
     if (rest.size() != 2 && !json) return Usage("menu needs FILE [--json]");
-    const SetupFileText text = ReadSetupFile(rest[1]);
-    if (!text.problem.empty()) {
-        std::fprintf(stderr, "wmctl: %s: %s\n", rest[1].c_str(), text.problem.c_str());
-        return 2;
-    }
-    SetupImage image;
-    image.text = text.image;
+    const std::optional<SetupImage> read = ReadImage(rest[1]);
+    if (!read) return 2;
+    const SetupImage& image = *read;
     // As when the file is opened in the program: a file of the main block
     // alone has revision 0.
     const int revision = FieldCode(image, FieldNamed("Revision"));
@@ -223,18 +227,6 @@ int RunMenu(const std::vector<std::string>& rest) {
     }
     for (const MenuRow& row : rows) std::printf("%s\n", FormatMenuRow(row).c_str());
     return 0;
-}
-
-// The setup a file holds, or nothing after saying why on standard error.
-std::optional<SetupImage> ReadImage(const std::string& file) {
-    const SetupFileText text = ReadSetupFile(file);
-    if (!text.problem.empty()) {
-        std::fprintf(stderr, "wmctl: %s: %s\n", file.c_str(), text.problem.c_str());
-        return std::nullopt;
-    }
-    SetupImage image;
-    image.text = text.image;
-    return image;
 }
 
 int RunSet(Console& c, const std::vector<std::string>& rest) {
@@ -334,11 +326,7 @@ int RunPut(Console& c, const std::vector<std::string>& rest) {
     };
     // The file is read and checked before the port is opened: a bad file
     // must not cost an exchange with the meter.
-    const SetupFileText text = ReadSetupFile(rest[1]);
-    if (!text.problem.empty()) {
-        std::fprintf(stderr, "wmctl: %s: %s\n", rest[1].c_str(), text.problem.c_str());
-        return 2;
-    }
+    if (!ReadImage(rest[1])) return 2;
     if (!OpenMeterLink(c)) return 2;
     if (!LoadSetupFile(*c.program, rest[1])) return Finish(c, 2);
     const PutResult result = PutToMeter(*c.program).put;

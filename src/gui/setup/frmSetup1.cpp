@@ -16,23 +16,6 @@
 
 namespace wm {
 
-namespace {
-
-// Lays inner frames out in a grid of `columns`.
-void Grid(QGroupBox* outer, std::initializer_list<QWidget*> inner, int columns) {
-    auto* grid = new QGridLayout(outer);
-    grid->setContentsMargins(6, 4, 6, 6);
-    int i = 0;
-    for (QWidget* w : inner) {
-        w->setParent(outer);
-        grid->addWidget(w, i / columns, i % columns);
-        ++i;
-    }
-    grid->setRowStretch(grid->rowCount(), 1);
-}
-
-} // namespace
-
 frmSetup1::frmSetup1(SetupPages& shared) : frmSetupPage(shared, 1, "frmSetup1", "WEIGHT METER SETUP  PAGE  1  ") {
     auto* page = new QGridLayout(this);
     page->addWidget(BuildBoards(), 0, 0);
@@ -59,7 +42,7 @@ frmSetup1::frmSetup1(SetupPages& shared) : frmSetupPage(shared, 1, "frmSetup1", 
 
 QWidget* frmSetup1::BuildBoards() {
     QGroupBox* boards = Frame("Frame2", "Option Boards");
-    Grid(boards,
+    GridOfFrames(boards,
          {Framed("fraSCOpt", "SigCond Option", {List("cboSCOpt", [this] { cboSCOpt_Click(); })}),
           Framed("fraRlyOpt", "Relay Option", {List("cboRlyOpt", [this] { cboRlyOpt_Click(); })}),
           Framed("fraComOpt", "Comm Option", {List("cboComOpt", [this] { cboComOpt_Click(); })}),
@@ -70,7 +53,7 @@ QWidget* frmSetup1::BuildBoards() {
 
 QWidget* frmSetup1::BuildInput() {
     QGroupBox* input = Frame("fraInput", "Input");
-    Grid(input,
+    GridOfFrames(input,
          {Framed("fraInMode", "Input Mode", {List("cboMode", [this] { cboMode_Click(); })}),
           Framed("fraFunc", "Input Range", {List("cboFunc", [this] { cboFunc_Click(); })}),
           Framed("fraHz", "50/60 Hz Line Freq", {List("cboHz", [this] { cboHz_Click(); })}),
@@ -118,7 +101,7 @@ QWidget* frmSetup1::BuildScaling() {
 
 QWidget* frmSetup1::BuildDisplay() {
     QGroupBox* display = Frame("fraDisplay", "Display");
-    Grid(display,
+    GridOfFrames(display,
          {Framed("fraDecPt", "Decimal Point ", {List("cboDecPt", [this] { cboDecPt_Click(); })}),
           Framed("fraDummyZ", "Dummy Zero", {List("cboDummyZ", [this] { cboDummyZ_Click(); })}),
           Framed("fraDVal", "Display Value", {List("cboDVal", [this] { cboDVal_Click(); })}),

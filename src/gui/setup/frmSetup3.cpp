@@ -20,18 +20,6 @@ namespace {
 
 constexpr int kCharTableTopic = 1138;
 
-void Grid(QGroupBox* outer, std::initializer_list<QWidget*> inner, int columns) {
-    auto* grid = new QGridLayout(outer);
-    grid->setContentsMargins(6, 4, 6, 6);
-    int i = 0;
-    for (QWidget* w : inner) {
-        w->setParent(outer);
-        grid->addWidget(w, i / columns, i % columns);
-        ++i;
-    }
-    grid->setRowStretch(grid->rowCount(), 1);
-}
-
 } // namespace
 
 frmSetup3::frmSetup3(SetupPages& shared) : frmSetupPage(shared, 3, "frmSetup3", "WEIGHT METER SETUP  PAGE  3  ") {
@@ -76,7 +64,7 @@ QWidget* frmSetup3::BuildSerial() {
     lblAscTbl = table;
     Binding().SetHelp(table, kCharTableTopic);
 
-    Grid(serial,
+    GridOfFrames(serial,
          {list("fraSerProtocol", "Serial Protocol", "cboSerProtocol", [this] { cboSerProtocol_Click(); }),
           list("fraBaudRate", "Baud Rate", "cboBaudRate", [this] { cboBaudRate_Click(); }),
           list("fraAddress", "Address", "cboAddress", [this] { cboAddress_Click(); }),
@@ -103,7 +91,7 @@ QWidget* frmSetup3::BuildSerial() {
 
 QWidget* frmSetup3::BuildAnalog() {
     QGroupBox* analog = Frame("fraAnaOut", "Analog Out");
-    Grid(analog,
+    GridOfFrames(analog,
          {Framed("fraAnaSource", "Source", {List("cboAnaSource", [this] { cboAnaSource_Click(); })}),
           Framed("fraCircuit", "Range", {List("cboCircuit", [this] { cboCircuit_Click(); })}),
           Framed("fraAnaHI", "Hi Range Reading", {ValueBox("txtAnaHi", "+999. 99", [this] { txtAnaHi_Click(); })}),

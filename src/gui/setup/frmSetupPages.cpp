@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,6 +69,18 @@ frmSetupPage* SetupPages::Page(int page) {
         if (page == 3) slot = std::make_unique<frmSetup3>(*this);
     }
     return slot.get();
+}
+
+void GridOfFrames(QGroupBox* outer, std::initializer_list<QWidget*> inner, int columns) {
+    auto* grid = new QGridLayout(outer);
+    grid->setContentsMargins(6, 4, 6, 6);
+    int i = 0;
+    for (QWidget* w : inner) {
+        w->setParent(outer);
+        grid->addWidget(w, i / columns, i % columns);
+        ++i;
+    }
+    grid->setRowStretch(grid->rowCount(), 1);
 }
 
 void SetupPages::SetBaseline(const SetupImage& baseline) { editor_.SetBaseline(baseline); }

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <set>
 #include <string>
@@ -34,6 +35,9 @@ namespace wm {
 struct Program;
 class Operator;
 class frmSetupPage;
+
+// Lays a frame's inner frames out in a grid of `columns`, row by row.
+void GridOfFrames(QGroupBox* outer, std::initializer_list<QWidget*> inner, int columns);
 
 class SetupPages final : public QObject {
     Q_OBJECT
