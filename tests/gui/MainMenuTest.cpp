@@ -210,7 +210,6 @@ TEST(MainMenuDispatch, withModbusReadingsAndCalibrationAskForCustomAscii) {
 TEST(MainMenuDispatch, windowsStillToComeSayHowThingsStandInTheStatusLine) {
     MenuRig rig(Line1(0));
     const std::pair<const char*, const char*> items[] = {
-        {"mnuCmdsGo", "The commands window is not yet available."},
         {"mnuList", "The readings list is not yet available."},
     };
     for (const auto& [name, text] : items) {

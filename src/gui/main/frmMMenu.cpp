@@ -28,6 +28,7 @@
 #include "gui/jumpers/frmJumper.h"
 #include "gui/setup/frmWTMenu.h"
 #include "gui/calib/frmCalib.h"
+#include "gui/cmds/frmCmds.h"
 
 #include "sc/SigCond.h"
 #include "transfer/PutSetup.h"
@@ -639,9 +640,28 @@ void frmMMenu::mnuCmds_Click() {
     helpTopic_ = 3121;
 }
 
+// The commands window stands in for this one until it is left.
 void frmMMenu::mnuCmdsGo_Click() {
-    if (!Refused()) NotYetAvailable("The commands window is not yet available.");
+    if (Refused()) return;
+    if (cmds_) {
+        cmds_->raise();
+        cmds_->activateWindow();
+        return;
+    }
+    op_.SetBusy(true);
+    auto* window = new frmCmds(program_, this);
+    cmds_ = window;
+    connect(window, &frmCmds::finished, this, [this] {
+        op_.SetBusy(true);
+        show();
+        op_.SetBusy(false);
+    });
+    window->show();
+    hide();
+    op_.SetBusy(false);
 }
+
+frmCmds* frmMMenu::CmdsWindow() const { return cmds_; }
 
 void frmMMenu::mnuMRdgs_Click() {
     if (Refused()) return;

@@ -25,6 +25,7 @@ class QtOperator;
 class frmAppHelp;
 class frmWTMenu;
 class frmCalib;
+class frmCmds;
 class frmJumper;
 class frmMHELP;
 
@@ -90,6 +91,8 @@ public:
     void mnuMenu_Click();
     void mnuCmds_Click();
     void mnuCmdsGo_Click();
+    // The commands window while it is open.
+    [[nodiscard]] frmCmds* CmdsWindow() const;
     void mnuMRdgs_Click();
     void mnuList_Click();
     void mnuPlot_Click();
@@ -174,6 +177,7 @@ private:
     QPointer<frmAppHelp> help_;
     QPointer<frmWTMenu> menuView_;
     QPointer<frmCalib> calib_;
+    QPointer<frmCmds> cmds_;
     QPointer<frmMHELP> setupHelp_;
     std::vector<QPointer<frmJumper>> jumpers_;
 
