@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
+#include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
 
@@ -47,6 +48,46 @@ void ReadingBox::paintEvent(QPaintEvent*) {
 
 // ---------------------------------------------------------------- frmCmds
 
+namespace {
+
+// A panel meter: a case with its red display.
+QPixmap MeterArt(QSize size) {
+    QPixmap art(size);
+    art.fill(Qt::transparent);
+    QPainter p(&art);
+    p.setPen(Qt::black);
+    p.setBrush(QColor(200, 200, 200));
+    p.drawRect(1, 4, size.width() - 3, size.height() - 9);
+    p.setBrush(Qt::black);
+    p.drawRect(6, 9, size.width() - 13, size.height() - 19);
+    p.setPen(Qt::red);
+    QFont f = p.font();
+    f.setPixelSize(size.height() - 22);
+    p.setFont(f);
+    p.drawText(QRect(6, 9, size.width() - 13, size.height() - 19), Qt::AlignCenter, "8888");
+    return art;
+}
+
+// A computer: a screen on its stand.
+QPixmap ComputerArt(QSize size) {
+    QPixmap art(size);
+    art.fill(Qt::transparent);
+    QPainter p(&art);
+    p.setPen(Qt::black);
+    p.setBrush(QColor(200, 200, 200));
+    const int w = size.width(), h = size.height();
+    p.drawRect(8, 1, w - 17, h - 10);
+    p.setBrush(QColor(0, 0, 128));
+    p.drawRect(12, 4, w - 25, h - 16);
+    p.setBrush(QColor(200, 200, 200));
+    p.drawRect(w / 2 - 3, h - 9, 6, 4);
+    p.drawRect(w / 2 - 12, h - 5, 24, 4);
+    return art;
+}
+
+} // namespace
+
+
 frmCmds::frmCmds(Program& program, QWidget* parent) : QWidget(parent, Qt::Window), program_(program) {
     setObjectName("frmCmds");
     setWindowTitle("COMMANDS");
@@ -74,17 +115,24 @@ void frmCmds::BuildControls() {
     Label1->setFont(title);
     Label1->setGeometry(70, 8, 280, 30);
 
-    // The artwork beside the title: the meter and the computer it talks to.
-    const std::pair<const char*, QRect> art[] = {{"picCurrent", QRect(16, 8, 40, 30)},
-                                                 {"picCmptrCtr", QRect(364, 8, 40, 30)},
-                                                 {"Picture2", QRect(16, 44, 388, 3)},
-                                                 {"Picture3", QRect(190, 56, 3, 210)}};
-    for (const auto& [name, where] : art) {
-        auto* frame = new QFrame(this);
-        frame->setObjectName(name);
-        frame->setFrameShape(QFrame::Box);
-        frame->setGeometry(where);
-    }
+    // The artwork beside the title: the meter on the left, the computer
+    // that talks to it on the right; two rules divide the window.
+    auto* picCurrent = new QLabel(this);
+    picCurrent->setObjectName("picCurrent");
+    picCurrent->setGeometry(16, 6, 48, 34);
+    picCurrent->setPixmap(MeterArt(picCurrent->size()));
+    auto* picCmptrCtr = new QLabel(this);
+    picCmptrCtr->setObjectName("picCmptrCtr");
+    picCmptrCtr->setGeometry(356, 6, 48, 34);
+    picCmptrCtr->setPixmap(ComputerArt(picCmptrCtr->size()));
+    auto* Picture2 = new QFrame(this);
+    Picture2->setObjectName("Picture2");
+    Picture2->setFrameShape(QFrame::HLine);
+    Picture2->setGeometry(16, 44, 388, 4);
+    auto* Picture3 = new QFrame(this);
+    Picture3->setObjectName("Picture3");
+    Picture3->setFrameShape(QFrame::VLine);
+    Picture3->setGeometry(188, 56, 4, 210);
 
     auto* lblResets = new QLabel("RESETS", this);
     lblResets->setObjectName("lblResets");

@@ -27,6 +27,7 @@
 #include "setup/Fields.h"
 #include "gui/calib/CalibRecordPicture.h"
 #include "gui/calib/frmCalib.h"
+#include "gui/cmds/frmCmds.h"
 #include "sc/CalibMath.h"
 #include <map>
 
@@ -152,6 +153,28 @@ private:
     std::string line_;
     int readings_ = 0;
 };
+
+// The commands window after a gross reading from a meter that answers the
+// three reading requests in Custom ASCII.
+void ShootCommands(Shooter& shooter, Program& program, MemorySerialPort& port) {
+    std::string line;
+    port.peerReceive = [&port, &line](char b) {
+        line += b;
+        if (!line.ends_with("\r\n")) return;
+        const std::string code = line.size() > 4 ? line.substr(line.size() - 4, 2) : std::string();
+        line.clear();
+        if (code == "B3") port.SendFromPeer(" +1250.5\r", 5000);
+        if (code == "B2") port.SendFromPeer(" +1003.0\r", 5000);
+        if (code == "B4") port.SendFromPeer(" +1498.5\r", 5000);
+    };
+    {
+        frmCmds window(program);
+        window.show();
+        window.Command_Click("cmdGross");
+        shooter.Take(window, "frmCmds");
+    }
+    port.peerReceive = nullptr;
+}
 
 // The calibration window in the middle of a range: two attempts done, a
 // third under way and waiting for the input to be reversed.
@@ -311,6 +334,7 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
     }
     ShootCalibration(shooter, program, port, kScTypeDC, 1, "frmCalib-dc");
     ShootCalibration(shooter, program, port, kScTypeLoadCell, 4, "frmCalib-load-cell");
+    ShootCommands(shooter, program, port);
     return shooter.Failed() ? 1 : 0;
 }
 
