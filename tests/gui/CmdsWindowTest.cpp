@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "MenuRig.h"
+#include "comm/MeterCommands.h"
 #include "gui/cmds/frmCmds.h"
 
 namespace wm::test {
@@ -179,8 +180,7 @@ TEST(CmdsWindow, aSilentMeterTurnsTheStatusRedExceptWhereNoReplyIsAwaited) {
         EXPECT_EQ(rig.Status().toStdString(), c.caption);
         EXPECT_EQ(rig.StatusColour(), c.red ? ColourRed : ColourGreen);
         // A failed reading request leaves every box empty; a reset leaves them.
-        const bool reading = std::string(c.button).starts_with("cmdGross") || std::string(c.button) == "cmdNet" ||
-                             std::string(c.button) == "cmdPeakRd";
+        const bool reading = FindMeterCommand(c.button)->isReading;
         EXPECT_EQ(rig.cmds->Reading("picGross").isEmpty(), reading);
     }
 }
