@@ -162,6 +162,40 @@ TEST_F(Stream, withoutASetupFileTheRecordCharactersComeFromAGet) {
     EXPECT_EQ(heard[heard.size() - 2], "****************1A1\\r\\n");
 }
 
+// Without -n the records flow until Ctrl+C, which counts as the end: the
+// stop command goes out and the exit status is 0.
+TEST_F(Stream, ctrlCStopsTheOutputAndEndsWell) {
+    WriteSettings(dir / "Settings.SSS", '0');
+    StartMeter(SetupWith({}));
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        ExecOrExit({Bin("wmctl"), "--settings", (dir / "Settings.SSS").string(), "--port", sim->Device(), "stream",
+                    "--setup", (dir / "meter.WT").string()});
+    }
+    close(out[1]);
+    EXPECT_EQ(ReadLine(out[0], 5000), "+01234");
+    kill(pid, SIGINT);
+    // The pipe reaches its end when wmctl exits; a wmctl that went on
+    // printing is ended after 5 s.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    bool ended = false;
+    while (!ended && std::chrono::steady_clock::now() < deadline) ended = ReadLine(out[0], 1000).empty();
+    close(out[0]);
+    if (!ended) kill(pid, SIGKILL);
+    EXPECT_TRUE(ended);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::vector<std::string> heard = Heard();
+    EXPECT_EQ(heard, (std::vector<std::string>{"*1A0\\r\\n", "****************1A1\\r\\n", "*1B3\\r\\n"}));
+}
+
 TEST_F(Stream, modbusIsRefusedWithoutSendingAnythingAndBadArgumentsToo) {
     WriteSettings(dir / "Settings.SSS", '1');
     StartMeter(SetupWith({}));
