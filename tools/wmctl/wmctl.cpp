@@ -599,7 +599,14 @@ int RunStream(Console& c, const std::vector<std::string>& rest) {
         if (!bytes.empty()) {
             if (c.program->txn.trace) c.program->txn.trace("rx", bytes, now);
             const std::optional<std::string> record = framer.Feed(bytes);
-            if (!record) continue;
+            if (!record) {
+                // Bytes that never make a record (a wrong end character, a
+                // wrong baud rate) do not keep the run alive.
+                if (now - lastShownMs < SilenceLimitMs) continue;
+                why = "no record came for 10 s";
+                code = 1;
+                break;
+            }
             lastShownMs = now;
             if (!firstShownMs) firstShownMs = now;
             std::string line;
