@@ -14,6 +14,11 @@
 
 namespace wm {
 
+// The main window's refusal to list, plot or graph readings under Modbus:
+// the meter's continuous output exists only in Custom ASCII.
+inline constexpr const char* kListNeedsAscii =
+    "The Custom ASCII protocol must be used to list, plot or graph readings.";
+
 // The characters that frame the output records.
 struct RecordCharacters {
     // Ends every record: carriage return, or line feed when the meter is set

@@ -1,5 +1,12 @@
 #include "wmctl.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -9,6 +16,7 @@
 #include "comm/Hex.h"
 #include "comm/MeterCommands.h"
 #include "platform/qt/QtPlatform.h"
+#include "readings/RecordFramer.h"
 #include "sc/Calibration.h"
 #include "sc/SigCond.h"
 #include "setup/Defaults.h"
@@ -45,7 +53,10 @@ constexpr const char* kUsage =
     "  sctype [dc|lc]   print the SigCondType verdict, or force the type\n"
     "  calib-words [--json]  print the calibration word of every range of the signal conditioner\n"
     "                   (Custom ASCII only; writes nothing)\n"
-    "  stream [-n N]    start continuous output, print N records as the readings list shows them, stop it\n"
+    "  stream [-n N] [--setup SETUPFILE] [--json | --csv]  start the meter's continuous output, print\n"
+    "                   each record the readings list would show on its own line, then stop the output:\n"
+    "                   after N records, or at Ctrl+C; the record characters come from SETUPFILE, else\n"
+    "                   from a Get Setup (Custom ASCII only; exit 1 when no record comes for 10 s)\n"
     "Exit status: 0 done; 1 the meter exchange failed; 2 bad arguments or unreadable input.\n";
 
 int Usage(const std::string& problem) {
@@ -403,6 +414,235 @@ int RunCalibWords(Console& c, const std::vector<std::string>& rest) {
     return Finish(c, 0);
 }
 
+// --- stream ----------------------------------------------------------------
+
+// Ctrl+C (or SIGTERM) while the meter streams: the handler only marks the
+// request and writes a byte to a pipe whose read end wakes the wait on the
+// port, so the stop command goes out at once.
+volatile std::sig_atomic_t streamInterrupted = 0;
+int interruptPipe[2] = {-1, -1};
+
+void OnStreamInterrupt(int) {
+    streamInterrupted = 1;
+    if (interruptPipe[1] >= 0) {
+        const char byte = 'x';
+        const ssize_t written = write(interruptPipe[1], &byte, 1);
+        (void)written; // a full pipe already holds a wake-up
+    }
+}
+
+enum class StreamForm { Plain, Json, Csv };
+
+struct StreamArgs {
+    int limit = 0; // 0: until interrupted
+    std::string setupFile;
+    StreamForm form = StreamForm::Plain;
+};
+
+std::optional<StreamArgs> ParseStreamArgs(const std::vector<std::string>& rest, std::string& problem) {
+    StreamArgs a;
+    bool formGiven = false;
+    for (std::size_t i = 1; i < rest.size(); ++i) {
+        const std::string& arg = rest[i];
+        if (arg == "-n" || arg == "--setup") {
+            if (i + 1 >= rest.size() || rest[i + 1].empty()) {
+                problem = "stream: " + arg + " needs a value";
+                return std::nullopt;
+            }
+            const std::string& value = rest[++i];
+            if (arg == "--setup") {
+                a.setupFile = value;
+                continue;
+            }
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), a.limit);
+            if (ec != std::errc() || end != value.data() + value.size() || a.limit < 1) {
+                problem = "stream: -n needs a whole number of records, 1 or more";
+                return std::nullopt;
+            }
+        } else if (arg == "--json" || arg == "--csv") {
+            if (formGiven) {
+                problem = "stream: give one of --json and --csv";
+                return std::nullopt;
+            }
+            formGiven = true;
+            a.form = arg == "--json" ? StreamForm::Json : StreamForm::Csv;
+        } else {
+            problem = "stream: unknown argument " + arg;
+            return std::nullopt;
+        }
+    }
+    return a;
+}
+
+// The record without the line end that closed it: the end character when it
+// is a carriage return or line feed, and the carriage return of a CR LF pair
+// (the meter set to include a line feed ends its records with both).
+std::string PlainRecord(std::string record) {
+    if (!record.empty() && (record.back() == '\n' || record.back() == '\r')) {
+        const char end = record.back();
+        record.pop_back();
+        if (end == '\n' && !record.empty() && record.back() == '\r') record.pop_back();
+    }
+    return record;
+}
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char ch : text) {
+        if (ch == '"') quoted += '"';
+        quoted += ch;
+    }
+    return quoted + "\"";
+}
+
+// Writes one line to standard output at once, so a reader sees each record
+// as it comes; false when standard output is gone (a closed pipe).
+bool PrintLine(const std::string& line) {
+    const std::string text = line + "\n";
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
+// Sends the readings list's start or stop command, as the list does: no
+// reply is read.
+bool SendOutputCommand(Console& c, bool start) {
+    Exchange& x = c.program->x;
+    x.TxCommand = (start ? "*" : "****************") + c.program->link.MeterAddress + (start ? "A0" : "A1");
+    c.program->txn.SendCommand();
+    return x.TransferStatus != status::DeviceGone;
+}
+
+int RunStream(Console& c, const std::vector<std::string>& rest) {
+    std::string problem;
+    const std::optional<StreamArgs> args = ParseStreamArgs(rest, problem);
+    if (!args) return Usage(problem);
+    // A setup file is read before the port is opened: a bad file costs no
+    // exchange with the meter.
+    std::optional<SetupImage> fileImage;
+    if (!args->setupFile.empty()) {
+        fileImage = ReadImage(args->setupFile);
+        if (!fileImage) return 2;
+    }
+    if (!OpenMeterLink(c)) return 2;
+    if (c.program->link.UseModbus != 0) {
+        std::fprintf(stderr, "wmctl: %s\n", kListNeedsAscii);
+        return Finish(c, 2);
+    }
+    RecordCharacters chars;
+    if (fileImage) {
+        chars = ChooseRecordCharacters(*fileImage, FieldCode(*fileImage, FieldNamed("Revision")));
+    } else {
+        const GetResult got = GetFromMeter(*c.program);
+        if (!got.ok()) {
+            std::fprintf(stderr, "wmctl: %s\n", DescribeGetFailure(got).c_str());
+            return Finish(c, 1);
+        }
+        chars = ChooseRecordCharacters(c.program->setup, c.program->link.MeterRevision);
+    }
+
+    if (pipe(interruptPipe) != 0) {
+        std::fprintf(stderr, "wmctl: cannot watch for Ctrl+C\n");
+        return Finish(c, 1);
+    }
+    fcntl(interruptPipe[1], F_SETFL, O_NONBLOCK);
+    auto interruptNotifier = std::make_unique<QSocketNotifier>(interruptPipe[0], QSocketNotifier::Read);
+    QObject::connect(interruptNotifier.get(), &QSocketNotifier::activated, [&c] {
+        char drained[16];
+        const ssize_t n = read(interruptPipe[0], drained, sizeof drained);
+        (void)n;
+        c.pump.Wake();
+    });
+    struct sigaction action{};
+    action.sa_handler = OnStreamInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    // A reader that goes away (| head) must not kill wmctl before the meter
+    // is told to stop.
+    std::signal(SIGPIPE, SIG_IGN);
+    const auto cleanUp = [&] {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        interruptNotifier.reset();
+        close(interruptPipe[0]);
+        close(interruptPipe[1]);
+        interruptPipe[0] = interruptPipe[1] = -1;
+    };
+
+    if (args->form == StreamForm::Csv && !PrintLine("ms,record")) {
+        cleanUp();
+        return Finish(c, 1);
+    }
+    if (!SendOutputCommand(c, true)) {
+        std::fprintf(stderr, "wmctl: the serial device went away\n");
+        cleanUp();
+        return Finish(c, 1);
+    }
+
+    constexpr std::uint32_t SilenceLimitMs = 10'000;
+    SerialPortControl& port = c.program->platform.port;
+    Clock& clock = c.program->platform.clock;
+    RecordFramer framer(chars);
+    std::optional<std::uint32_t> firstShownMs;
+    std::uint32_t lastShownMs = clock.TickMs();
+    int shown = 0;
+    int code = 0;
+    std::string why;
+    while (!streamInterrupted && (args->limit == 0 || shown < args->limit)) {
+        if (port.Gone()) {
+            why = "the serial device went away";
+            code = 1;
+            break;
+        }
+        const std::string bytes = port.Input();
+        const std::uint32_t now = clock.TickMs();
+        if (!bytes.empty()) {
+            if (c.program->txn.trace) c.program->txn.trace("rx", bytes, now);
+            const std::optional<std::string> record = framer.Feed(bytes);
+            if (!record) {
+                // Bytes that never make a record (a wrong end character, a
+                // wrong baud rate) do not keep the run alive.
+                if (now - lastShownMs < SilenceLimitMs) continue;
+                why = "no record came for 10 s";
+                code = 1;
+                break;
+            }
+            lastShownMs = now;
+            if (!firstShownMs) firstShownMs = now;
+            std::string line;
+            switch (args->form) {
+            case StreamForm::Plain: line = PlainRecord(*record); break;
+            case StreamForm::Json: line = JsonString(*record); break;
+            case StreamForm::Csv:
+                line = std::to_string(now - *firstShownMs) + "," + CsvField(PlainRecord(*record));
+                break;
+            }
+            if (!PrintLine(line)) {
+                why = "standard output is closed";
+                code = 1;
+                break;
+            }
+            ++shown;
+            continue;
+        }
+        const std::uint32_t quietMs = now - lastShownMs;
+        if (quietMs >= SilenceLimitMs) {
+            why = "no record came for 10 s";
+            code = 1;
+            break;
+        }
+        c.pump.WaitFor(SilenceLimitMs - quietMs);
+    }
+    if (!port.Gone() && !SendOutputCommand(c, false)) {
+        if (why.empty()) why = "the serial device went away before the stop command";
+        code = 1;
+    }
+    if (!why.empty()) std::fprintf(stderr, "wmctl: %s; the continuous output was %s\n", why.c_str(),
+                                   port.Gone() ? "not stopped" : "stopped");
+    cleanUp();
+    return Finish(c, code);
+}
+
 } // namespace
 
 int RunWmctl(const std::vector<std::string>& args, const std::string& programDir) {
@@ -423,7 +663,7 @@ int RunWmctl(const std::vector<std::string>& args, const std::string& programDir
     if (name == "put") return RunPut(c, o.rest);
     if (name == "sctype") return RunSCType(c, o.rest);
     if (name == "calib-words") return RunCalibWords(c, o.rest);
-    if (name == "stream") return Usage("stream is not available in this version yet");
+    if (name == "stream") return RunStream(c, o.rest);
     return Usage("unknown command " + name);
 }
 
