@@ -29,6 +29,7 @@
 #include "gui/setup/frmWTMenu.h"
 #include "gui/calib/frmCalib.h"
 #include "gui/cmds/frmCmds.h"
+#include "readings/RecordFramer.h"
 
 #include "sc/SigCond.h"
 #include "transfer/PutSetup.h"
@@ -667,7 +668,7 @@ void frmMMenu::mnuMRdgs_Click() {
     if (Refused()) return;
     if (program_.link.UseModbus == 1) {
         if (mnuMRdgsMenu->isVisible()) mnuMRdgsMenu->close();
-        program_.platform.op.Ask({"The Custom ASCII protocol must be used to list, plot or graph readings.",
+        program_.platform.op.Ask({kListNeedsAscii,
                                   "Use Custom ASCII", Buttons::Ok, Answer::Ok, Icon::None});
         return;
     }
