@@ -35,8 +35,8 @@ std::string ShownRecord(std::string_view record, const RecordCharacters& chars) 
     return shown;
 }
 
-RecordFramer::RecordFramer(RecordCharacters chars, std::size_t maxBuffered)
-    : chars_(chars), maxBuffered_(std::max<std::size_t>(maxBuffered, 1)) {}
+RecordFramer::RecordFramer(RecordCharacters chars, std::size_t maxBuffered, FramerUse use)
+    : chars_(chars), maxBuffered_(std::max<std::size_t>(maxBuffered, 1)), use_(use) {}
 
 void RecordFramer::Pause() {
     paused_ = true;
@@ -68,7 +68,8 @@ std::optional<std::string> RecordFramer::Feed(std::string_view bytes) {
             // start is the synchronisation.
             from = end + 1;
             dropNext_ = false;
-            if (state_ == FramerState::Synchronising) state_ = FramerState::Measuring;
+            if (state_ == FramerState::Synchronising)
+                state_ = use_ == FramerUse::List ? FramerState::Measuring : FramerState::Running;
             continue;
         }
         if (state_ == FramerState::Measuring) {

@@ -48,6 +48,11 @@ enum class FramerState {
     Running,       // records are shown
 };
 
+// What the records are for. The list measures its first whole record to size
+// its rows and shows the ones after it; the plot and graph have nothing to
+// measure and use every record after the dropped first one.
+enum class FramerUse { List, Values };
+
 // Cuts records from the bytes the port delivers. Feed it each arrival as it
 // comes (any chunking): records are shown as soon as their end character
 // arrives, with no polling.
@@ -62,7 +67,8 @@ class RecordFramer {
 public:
     static constexpr std::size_t DefaultMaxBuffered = 4096;
 
-    explicit RecordFramer(RecordCharacters chars, std::size_t maxBuffered = DefaultMaxBuffered);
+    explicit RecordFramer(RecordCharacters chars, std::size_t maxBuffered = DefaultMaxBuffered,
+                          FramerUse use = FramerUse::List);
 
     // Takes what the port delivered and returns the record to show from this
     // arrival, its end character included and the "t"/"p" replacements made:
@@ -95,6 +101,7 @@ private:
     std::string sample_;
     FramerState state_ = FramerState::Synchronising;
     bool paused_ = false;
+    FramerUse use_;
     // The next record cut may lack its beginning (after a pause, or after an
     // overlong record was let go): drop it.
     bool dropNext_ = false;

@@ -17,6 +17,7 @@
 #include "comm/MeterCommands.h"
 #include "platform/qt/QtPlatform.h"
 #include "readings/RecordFramer.h"
+#include "readings/RecordReceiver.h"
 #include "sc/Calibration.h"
 #include "sc/SigCond.h"
 #include "setup/Defaults.h"
@@ -581,57 +582,47 @@ int RunStream(Console& c, const std::vector<std::string>& rest) {
 
     constexpr std::uint32_t SilenceLimitMs = 10'000;
     SerialPortControl& port = c.program->platform.port;
-    Clock& clock = c.program->platform.clock;
+    RecordReceiver receiver(port, c.program->platform.pump, c.program->platform.clock);
+    if (c.program->txn.trace) receiver.tap = [&c](const std::string& bytes, std::uint32_t tick) {
+        c.program->txn.trace("rx", bytes, tick);
+    };
     RecordFramer framer(chars);
     std::optional<std::uint32_t> firstShownMs;
-    std::uint32_t lastShownMs = clock.TickMs();
+    std::uint32_t lastShownMs = c.program->platform.clock.TickMs();
     int shown = 0;
     int code = 0;
     std::string why;
-    while (!streamInterrupted && (args->limit == 0 || shown < args->limit)) {
-        if (port.Gone()) {
+    const auto interrupted = [] { return streamInterrupted != 0; };
+    while (args->limit == 0 || shown < args->limit) {
+        // Bytes that never make a record (a wrong end character, a wrong
+        // baud rate) do not keep the run alive.
+        const ReceivedRecord got = receiver.Next(framer, interrupted, SilenceLimitMs, lastShownMs);
+        if (got.outcome == ReceivedRecord::Outcome::Stopped) break;
+        if (got.outcome == ReceivedRecord::Outcome::Gone) {
             why = "the serial device went away";
             code = 1;
             break;
         }
-        const std::string bytes = port.Input();
-        const std::uint32_t now = clock.TickMs();
-        if (!bytes.empty()) {
-            if (c.program->txn.trace) c.program->txn.trace("rx", bytes, now);
-            const std::optional<std::string> record = framer.Feed(bytes);
-            if (!record) {
-                // Bytes that never make a record (a wrong end character, a
-                // wrong baud rate) do not keep the run alive.
-                if (now - lastShownMs < SilenceLimitMs) continue;
-                why = "no record came for 10 s";
-                code = 1;
-                break;
-            }
-            lastShownMs = now;
-            if (!firstShownMs) firstShownMs = now;
-            std::string line;
-            switch (args->form) {
-            case StreamForm::Plain: line = PlainRecord(*record); break;
-            case StreamForm::Json: line = JsonString(*record); break;
-            case StreamForm::Csv:
-                line = std::to_string(now - *firstShownMs) + "," + CsvField(PlainRecord(*record));
-                break;
-            }
-            if (!PrintLine(line)) {
-                why = "standard output is closed";
-                code = 1;
-                break;
-            }
-            ++shown;
-            continue;
-        }
-        const std::uint32_t quietMs = now - lastShownMs;
-        if (quietMs >= SilenceLimitMs) {
+        if (got.outcome == ReceivedRecord::Outcome::Quiet) {
             why = "no record came for 10 s";
             code = 1;
             break;
         }
-        c.pump.WaitFor(SilenceLimitMs - quietMs);
+        const std::uint32_t now = got.tickMs;
+        lastShownMs = now;
+        if (!firstShownMs) firstShownMs = now;
+        std::string line;
+        switch (args->form) {
+        case StreamForm::Plain: line = PlainRecord(got.record); break;
+        case StreamForm::Json: line = JsonString(got.record); break;
+        case StreamForm::Csv: line = std::to_string(now - *firstShownMs) + "," + CsvField(PlainRecord(got.record)); break;
+        }
+        if (!PrintLine(line)) {
+            why = "standard output is closed";
+            code = 1;
+            break;
+        }
+        ++shown;
     }
     if (!port.Gone() && !SendOutputCommand(c, false)) {
         if (why.empty()) why = "the serial device went away before the stop command";
