@@ -17,6 +17,7 @@
 #include "comm/MeterCommands.h"
 #include "platform/qt/QtPlatform.h"
 #include "readings/RecordFramer.h"
+#include "readings/ReadingsLog.h"
 #include "readings/RecordReceiver.h"
 #include "sc/Calibration.h"
 #include "sc/SigCond.h"
@@ -478,25 +479,6 @@ std::optional<StreamArgs> ParseStreamArgs(const std::vector<std::string>& rest, 
 // The record without the line end that closed it: the end character when it
 // is a carriage return or line feed, and the carriage return of a CR LF pair
 // (the meter set to include a line feed ends its records with both).
-std::string PlainRecord(std::string record) {
-    if (!record.empty() && (record.back() == '\n' || record.back() == '\r')) {
-        const char end = record.back();
-        record.pop_back();
-        if (end == '\n' && !record.empty() && record.back() == '\r') record.pop_back();
-    }
-    return record;
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char ch : text) {
-        if (ch == '"') quoted += '"';
-        quoted += ch;
-    }
-    return quoted + "\"";
-}
-
 // Writes one line to standard output at once, so a reader sees each record
 // as it comes; false when standard output is gone (a closed pipe).
 bool PrintLine(const std::string& line) {
