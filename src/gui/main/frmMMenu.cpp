@@ -310,7 +310,10 @@ void frmMMenu::showEvent(QShowEvent* event) {
 
 void frmMMenu::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) Form_Activate();
+    // An activation that the window system delivers late, once this window
+    // has been hidden for another, is not one: it would unload the window
+    // that is in front.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && isVisible()) Form_Activate();
 }
 
 void frmMMenu::Form_Activate() {
