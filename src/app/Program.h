@@ -52,6 +52,10 @@ struct Program {
     int SetupReceived = 0;      // 1 after a successful Get
     Baseline baseline;          // the setup the program's own is compared with
 
+    // Where the readings windows last saved their readings; empty: the
+    // program's own folder.
+    std::filesystem::path ReadingsFolder;
+
     // The parts of the program the transfers and commands work on.
     MeterLink meter{link, x, txn, conn};
     Session session{meter, platform.op, platform.port, setup, derived, SetupFileLine2, SetupReceived};

@@ -26,6 +26,11 @@ public:
     // after ms milliseconds, whichever is first. Callers re-check their own
     // condition afterwards: a return does not say which of the two happened.
     virtual void WaitFor(std::uint32_t ms) = 0;
+    // Ends the wait under way early, as an arrival would: an event handler
+    // that changed what a waiting loop waits for calls it, so the loop sees
+    // the change at once. A pump whose waits return after each event anyway
+    // has nothing to do.
+    virtual void Wake() {}
 };
 
 } // namespace wm

@@ -210,7 +210,8 @@ TEST(MainMenuDispatch, withModbusReadingsAndCalibrationAskForCustomAscii) {
 TEST(MainMenuDispatch, windowsStillToComeSayHowThingsStandInTheStatusLine) {
     MenuRig rig(Line1(0));
     const std::pair<const char*, const char*> items[] = {
-        {"mnuList", "The readings list is not yet available."},
+        {"mnuPlot", "The readings plot is not yet available."},
+        {"mnuGraph", "The readings graph is not yet available."},
     };
     for (const auto& [name, text] : items) {
         rig.window->RestoreScreen();

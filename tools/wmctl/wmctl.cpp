@@ -16,6 +16,7 @@
 #include "comm/Hex.h"
 #include "comm/MeterCommands.h"
 #include "platform/qt/QtPlatform.h"
+#include "readings/OutputCommands.h"
 #include "readings/RecordFramer.h"
 #include "readings/ReadingsLog.h"
 #include "readings/RecordReceiver.h"
@@ -489,10 +490,8 @@ bool PrintLine(const std::string& line) {
 // Sends the readings list's start or stop command, as the list does: no
 // reply is read.
 bool SendOutputCommand(Console& c, bool start) {
-    Exchange& x = c.program->x;
-    x.TxCommand = (start ? "*" : "****************") + c.program->link.MeterAddress + (start ? "A0" : "A1");
-    c.program->txn.SendCommand();
-    return x.TransferStatus != status::DeviceGone;
+    MeterLink& meter = *c.program;
+    return (start ? StartContinuousOutput(meter) : StopContinuousOutput(meter)) != status::DeviceGone;
 }
 
 int RunStream(Console& c, const std::vector<std::string>& rest) {

@@ -28,7 +28,9 @@
 #include "gui/calib/CalibRecordPicture.h"
 #include "gui/calib/frmCalib.h"
 #include "gui/cmds/frmCmds.h"
+#include "gui/readings/frmList.h"
 #include "sc/CalibMath.h"
+#include <cmath>
 #include <map>
 
 namespace wm {
@@ -174,6 +176,26 @@ void ShootCommands(Shooter& shooter, Program& program, MemorySerialPort& port) {
         shooter.Take(window, "frmCmds");
     }
     port.peerReceive = nullptr;
+}
+
+// The readings list after a few seconds of a meter sending a reading every
+// 100 ms: a load settling on the scale.
+void ShootList(Shooter& shooter, Program& program, MemorySerialPort& port, VirtualTime& time) {
+    frmList window(program);
+    window.show();
+    const std::uint64_t start = time.NowUs() + 400'000; // the start command has gone out
+    constexpr int kRecords = 75;
+    for (int n = 0; n < kRecords; ++n) {
+        const double settling = 1250.0 + 48.0 * std::exp(-n / 9.0) * std::cos(n * 0.9);
+        char record[16];
+        std::snprintf(record, sizeof record, " %+07.1f\r", settling + ((n * 7) % 5 - 2) * 0.5);
+        time.At(start + static_cast<std::uint64_t>(n) * 100'000, [&port, text = std::string(record)] {
+            port.SendFromPeer(text);
+        });
+    }
+    time.At(start + kRecords * 100'000, [&window] { window.close(); });
+    window.ReceiveRecords();
+    shooter.Take(window, "frmList");
 }
 
 // The calibration window in the middle of a range: two attempts done, a
@@ -335,6 +357,7 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
     ShootCalibration(shooter, program, port, kScTypeDC, 1, "frmCalib-dc");
     ShootCalibration(shooter, program, port, kScTypeLoadCell, 4, "frmCalib-load-cell");
     ShootCommands(shooter, program, port);
+    ShootList(shooter, program, port, time);
     return shooter.Failed() ? 1 : 0;
 }
 

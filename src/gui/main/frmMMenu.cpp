@@ -29,6 +29,7 @@
 #include "gui/setup/frmWTMenu.h"
 #include "gui/calib/frmCalib.h"
 #include "gui/cmds/frmCmds.h"
+#include "gui/readings/frmList.h"
 #include "readings/RecordFramer.h"
 
 #include "sc/SigCond.h"
@@ -310,7 +311,10 @@ void frmMMenu::showEvent(QShowEvent* event) {
 
 void frmMMenu::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) Form_Activate();
+    // An activation that the window system delivers late, once this window
+    // has been hidden for another, is not one: it would unload the window
+    // that is in front.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && isVisible()) Form_Activate();
 }
 
 void frmMMenu::Form_Activate() {
@@ -319,6 +323,10 @@ void frmMMenu::Form_Activate() {
     if (menuView_) {
         menuView_->Unload();
         menuView_ = nullptr;
+    }
+    if (list_) {
+        list_->Unload();
+        list_ = nullptr;
     }
     if (setupHelp_) {
         setupHelp_->hide();
@@ -395,6 +403,11 @@ void frmMMenu::closeEvent(QCloseEvent* event) {
 bool frmMMenu::EndProgram(bool orderly) {
     if (ended_) return false;
     ended_ = true;
+    // A readings list still receiving stops before the port closes.
+    if (list_) {
+        list_->Unload();
+        list_ = nullptr;
+    }
     // The window goes at once; the settings rewrite and the port's drain and
     // close happen after it, while the operator is no longer waiting for it.
     hide();
@@ -664,21 +677,40 @@ void frmMMenu::mnuCmdsGo_Click() {
 
 frmCmds* frmMMenu::CmdsWindow() const { return cmds_; }
 
+bool frmMMenu::RefuseReadingsUnderModbus() {
+    if (program_.link.UseModbus != 1) return false;
+    if (mnuMRdgsMenu->isVisible()) mnuMRdgsMenu->close();
+    program_.platform.op.Ask({kListNeedsAscii, "Use Custom ASCII", Buttons::Ok, Answer::Ok, Icon::None});
+    return true;
+}
+
 void frmMMenu::mnuMRdgs_Click() {
-    if (Refused()) return;
-    if (program_.link.UseModbus == 1) {
-        if (mnuMRdgsMenu->isVisible()) mnuMRdgsMenu->close();
-        program_.platform.op.Ask({kListNeedsAscii,
-                                  "Use Custom ASCII", Buttons::Ok, Answer::Ok, Icon::None});
-        return;
-    }
+    if (Refused() || RefuseReadingsUnderModbus()) return;
     RestoreScreen();
     helpTopic_ = 3122;
 }
 
+// The readings list stands in for this window until End; this window's
+// activation then unloads it. Asked for again while it is open, the list
+// starts afresh.
 void frmMMenu::mnuList_Click() {
-    if (!Refused()) NotYetAvailable("The readings list is not yet available.");
+    if (Refused() || RefuseReadingsUnderModbus()) return;
+    if (list_) {
+        list_->raise();
+        list_->activateWindow();
+        list_->Form_Activate();
+        return;
+    }
+    op_.SetBusy(true);
+    auto* window = new frmList(program_, this);
+    list_ = window;
+    connect(window, &frmList::mainMenuWanted, this, [this] { show(); });
+    window->show();
+    hide();
+    op_.SetBusy(false);
 }
+
+frmList* frmMMenu::ListWindow() const { return list_; }
 
 void frmMMenu::mnuPlot_Click() {
     if (!Refused()) NotYetAvailable("The readings plot is not yet available.");

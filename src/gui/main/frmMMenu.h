@@ -26,6 +26,7 @@ class frmAppHelp;
 class frmWTMenu;
 class frmCalib;
 class frmCmds;
+class frmList;
 class frmJumper;
 class frmMHELP;
 
@@ -95,6 +96,8 @@ public:
     [[nodiscard]] frmCmds* CmdsWindow() const;
     void mnuMRdgs_Click();
     void mnuList_Click();
+    // The readings list while it is open.
+    [[nodiscard]] frmList* ListWindow() const;
     void mnuPlot_Click();
     void mnuGraph_Click();
     void mnuJmps_Click();
@@ -140,6 +143,9 @@ private:
     void EnableAfterGet();
     void SCTypeForce(bool loadCell);
     void OpenCalibration();
+    // True, after telling the operator, when the protocol in use is Modbus:
+    // the meter's continuous output exists only in Custom ASCII.
+    bool RefuseReadingsUnderModbus();
 
     // Runs one exchange with the meter: refused with a beep while another
     // runs; every menu is off meanwhile. `apply`
@@ -178,6 +184,7 @@ private:
     QPointer<frmWTMenu> menuView_;
     QPointer<frmCalib> calib_;
     QPointer<frmCmds> cmds_;
+    QPointer<frmList> list_;
     QPointer<frmMHELP> setupHelp_;
     std::vector<QPointer<frmJumper>> jumpers_;
 

@@ -33,7 +33,7 @@ public:
     void ProcessEvents() override;
     void WaitFor(std::uint32_t ms) override;
     // Ends the innermost wait early: something arrived.
-    void Wake();
+    void Wake() override;
 
 private:
     std::vector<QEventLoop*> loops_;
