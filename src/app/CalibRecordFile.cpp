@@ -2,10 +2,8 @@
 
 #include <charconv>
 #include <cmath>
-#include <system_error>
 
-#include "platform/Files.h"
-#include "platform/Operator.h"
+#include "app/SaveFileAs.h"
 
 namespace wm {
 
@@ -50,16 +48,6 @@ void AddLine(std::string& csv, const std::vector<std::string>& fields) {
         csv += Field(fields[i]);
     }
     csv += "\r\n";
-}
-
-bool EndsWithCsv(const std::string& name) {
-    if (name.size() < 4) return false;
-    const std::string tail = name.substr(name.size() - 4);
-    return tail[0] == '.' && (tail[1] | 0x20) == 'c' && (tail[2] | 0x20) == 's' && (tail[3] | 0x20) == 'v';
-}
-
-void Tell(Operator& op, const std::string& text) {
-    op.Ask({text, "Save Calibration Record", Buttons::Ok, Answer::Ok, Icon::Exclamation, MessageId::FileNotWritten});
 }
 
 } // namespace
@@ -119,29 +107,13 @@ std::string CalibRecordFileName(const CalibRecord& record) {
     return name + ".csv";
 }
 
-std::string WithCsvExtension(std::string name) {
-    if (!EndsWithCsv(name)) name += ".csv";
-    return name;
-}
-
 std::optional<std::filesystem::path> SaveCalibRecord(Operator& op, const CalibRecord& record,
                                                      const std::filesystem::path& folder) {
-    const auto chosen = op.ChooseFile(FileDialog::SaveAs, "Save Calibration Record", "CSV files (*.csv)|*.csv",
-                                      folder, CalibRecordFileName(record));
-    if (!chosen || chosen->empty()) return std::nullopt;
-    const std::string named = WithCsvExtension(*chosen);
-    std::filesystem::path file(named);
-    if (file.is_relative() && !folder.empty()) file = folder / file;
-    std::error_code ec;
-    if (named != *chosen && std::filesystem::exists(file, ec) &&
-        op.Ask({file.filename().string() + " already exists.\rDo you want to replace it?", "Save Calibration Record",
-                Buttons::YesNo, Answer::No, Icon::Exclamation}) != Answer::Yes)
+    const SaveAsRequest request{"Save Calibration Record", "CSV files (*.csv)|*.csv", folder,
+                                CalibRecordFileName(record), {".csv"}};
+    const auto file = ChooseFileToSave(op, request);
+    if (!file || !WriteSavedFile(op, *file, CalibRecordCsv(record), request.title, "calibration record"))
         return std::nullopt;
-    const std::string problem = WriteFileReplacing(file, CalibRecordCsv(record));
-    if (!problem.empty()) {
-        Tell(op, "The calibration record was not saved: " + problem + ".");
-        return std::nullopt;
-    }
     return file;
 }
 

@@ -40,9 +40,6 @@ class Operator;
 // the record's meter address and its date and time ("2026-12-07 11:50:55").
 [[nodiscard]] std::string CalibRecordFileName(const CalibRecord& record);
 
-// name with ".csv" added unless it already ends in ".csv" (any case).
-[[nodiscard]] std::string WithCsvExtension(std::string name);
-
 // Save As for the record: the dialog starts in `folder` with the offered
 // name; a name without ".csv" gets it (asking before that replaces a file,
 // since the dialog asked about the name as typed), a relative name lies in
