@@ -29,6 +29,8 @@
 #include "gui/setup/frmWTMenu.h"
 #include "gui/calib/frmCalib.h"
 #include "gui/cmds/frmCmds.h"
+#include "gui/readings/frmGRAPH.h"
+#include "gui/readings/frmPlot.h"
 #include "readings/RecordFramer.h"
 
 #include "sc/SigCond.h"
@@ -668,12 +670,17 @@ void frmMMenu::mnuMRdgs_Click() {
     if (Refused()) return;
     if (program_.link.UseModbus == 1) {
         if (mnuMRdgsMenu->isVisible()) mnuMRdgsMenu->close();
-        program_.platform.op.Ask({kListNeedsAscii,
-                                  "Use Custom ASCII", Buttons::Ok, Answer::Ok, Icon::None});
+        (void)ReadingsRefused();
         return;
     }
     RestoreScreen();
     helpTopic_ = 3122;
+}
+
+bool frmMMenu::ReadingsRefused() {
+    if (program_.link.UseModbus != 1) return false;
+    program_.platform.op.Ask({kListNeedsAscii, "Use Custom ASCII", Buttons::Ok, Answer::Ok, Icon::None});
+    return true;
 }
 
 void frmMMenu::mnuList_Click() {
@@ -681,11 +688,38 @@ void frmMMenu::mnuList_Click() {
 }
 
 void frmMMenu::mnuPlot_Click() {
-    if (!Refused()) NotYetAvailable("The readings plot is not yet available.");
+    if (Refused() || ReadingsRefused()) return;
+    OpenChart([this] { return new frmPlot(program_, this); });
 }
 
 void frmMMenu::mnuGraph_Click() {
-    if (!Refused()) NotYetAvailable("The readings graph is not yet available.");
+    if (Refused() || ReadingsRefused()) return;
+    OpenChart([this] { return new frmGRAPH(program_, this); });
+}
+
+ReadingsChart* frmMMenu::ChartWindow() const { return chart_; }
+
+void frmMMenu::OpenChart(const std::function<ReadingsChart*()>& make) {
+    if (chart_) {
+        // One at a time: the open one comes forward.
+        chart_->raise();
+        chart_->activateWindow();
+        return;
+    }
+    op_.SetBusy(true);
+    ReadingsChart* window = make();
+    chart_ = window;
+    connect(window, &ReadingsChart::finished, this, [this] {
+        op_.SetBusy(true);
+        show();
+        op_.SetBusy(false);
+    });
+    // A run still drawing when the program ends stops at once.
+    connect(this, &frmMMenu::programEnded, window, &ReadingsChart::Stop);
+    window->show();
+    hide();
+    op_.SetBusy(false);
+    window->Form_Activate();
 }
 
 // ---------------------------------------------------------------- Jumpers, Calibration, Help

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@ class frmCalib;
 class frmCmds;
 class frmJumper;
 class frmMHELP;
+class ReadingsChart;
 
 // The lines of the menu help, in the order they are printed.
 [[nodiscard]] const QStringList& MenuHelpLines();
@@ -97,6 +99,8 @@ public:
     void mnuList_Click();
     void mnuPlot_Click();
     void mnuGraph_Click();
+    // The plot or graph window while it is open.
+    [[nodiscard]] ReadingsChart* ChartWindow() const;
     void mnuJmps_Click();
     void mnuJumper_Click(const QString& window);
     // The jumper window of that name while it is open.
@@ -140,6 +144,11 @@ private:
     void EnableAfterGet();
     void SCTypeForce(bool loadCell);
     void OpenCalibration();
+    // Readings need the Custom ASCII protocol: otherwise the operator is
+    // told so and true is returned.
+    bool ReadingsRefused();
+    // The plot or the graph stands in for this window until it is left.
+    void OpenChart(const std::function<ReadingsChart*()>& make);
 
     // Runs one exchange with the meter: refused with a beep while another
     // runs; every menu is off meanwhile. `apply`
@@ -178,6 +187,7 @@ private:
     QPointer<frmWTMenu> menuView_;
     QPointer<frmCalib> calib_;
     QPointer<frmCmds> cmds_;
+    QPointer<ReadingsChart> chart_;
     QPointer<frmMHELP> setupHelp_;
     std::vector<QPointer<frmJumper>> jumpers_;
 
