@@ -81,11 +81,15 @@ void GraphGeometry::Marker(Drawing& d, bool left, bool show) const {
         return;
     }
     // White over where the marker's text was, then the end bin label it may
-    // have touched drawn again.
+    // have touched drawn again on white (a text drawn over itself would
+    // come out bolder).
     d.emplace_back(DrawBox{x, MarkerY, x + std::max(30.0, measure_.width(text)),
                            MarkerY - std::max(35.0, measure_.height(text)), false});
     const std::vector<std::string> bins = BinLabels();
-    d.emplace_back(left ? BinLabel(-15, bins.front()) : BinLabel(15, bins.back()));
+    const DrawText label = left ? BinLabel(-15, bins.front()) : BinLabel(15, bins.back());
+    d.emplace_back(DrawBox{label.x, label.y, label.x + measure_.width(label.text),
+                           label.y - measure_.height(label.text), false});
+    d.emplace_back(label);
 }
 
 GraphStep GraphGeometry::Add(double reading) {

@@ -204,9 +204,12 @@ TEST(GraphGeometry, aReadingBeyondTheBinsBlinksItsMarkerUntilOneFallsInRange) {
     EXPECT_TRUE(graph.RightMarkerShown());
 
     step = graph.Add(20);
-    ASSERT_EQ(Boxes(step.drawing).size(), 1u);
+    ASSERT_EQ(Boxes(step.drawing).size(), 2u);
     EXPECT_FALSE(Boxes(step.drawing)[0].black) << "erased";
     EXPECT_EQ(Boxes(step.drawing)[0].x1, 950);
+    // The end label it may have touched, on white again: "15" centred under bin 30.
+    EXPECT_EQ(Boxes(step.drawing)[1], (DrawBox{920, -50, 940, -70, false}));
+    EXPECT_EQ(Texts(step.drawing), (std::vector<DrawText>{{920, -50, "15"}}));
     EXPECT_FALSE(graph.RightMarkerShown());
 
     graph.Add(16);
@@ -220,10 +223,10 @@ TEST(GraphGeometry, aReadingBeyondTheBinsBlinksItsMarkerUntilOneFallsInRange) {
     EXPECT_FALSE(graph.LeftMarkerShown());
     EXPECT_FALSE(graph.RightMarkerShown());
     const std::vector<DrawBox> boxes = Boxes(step.drawing);
-    ASSERT_EQ(boxes.size(), 3u) << "two markers erased, one slice";
+    ASSERT_EQ(boxes.size(), 5u) << "two markers erased with their labels, one slice";
     EXPECT_EQ(boxes[0].x1, -10);
-    EXPECT_EQ(boxes[1].x1, 950);
-    EXPECT_EQ(boxes[2], (DrawBox{470, 0, 490, 100, true}));
+    EXPECT_EQ(boxes[2].x1, 950);
+    EXPECT_EQ(boxes[4], (DrawBox{470, 0, 490, 100, true}));
     EXPECT_EQ(Texts(graph.Add(16).drawing).at(0).text, "->") << "shown on the next reading beyond";
 }
 
