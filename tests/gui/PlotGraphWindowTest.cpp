@@ -217,6 +217,30 @@ TEST(PlotWindow, newScaleStopsTheRunAndOkStartsAFreshOneInTheSameLoop) {
     EXPECT_LT(rig.vt.Waits() - waits, 200u) << "the loop waits for records, it does not spin";
 }
 
+TEST(PlotGraphWindow, theLoopEndsWhenTheProgramEndsOrTheDeviceGoes) {
+    {
+        ChartRig rig(true);
+        rig.Enter("0", "1", "10");
+        rig.SendAt(1, 0);
+        rig.At(1.5, [&] { rig.window->mnuExit_Click(); });
+        rig.Click("cmdOK"); // returns: the program's end stopped the loop
+        EXPECT_FALSE(rig.chart && rig.chart->isVisible());
+        EXPECT_FALSE(rig.window->isVisible()) << "the ending program's window stays hidden";
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(rig.chart, nullptr);
+    }
+    {
+        ChartRig rig(false);
+        rig.Enter("0", "1", "10");
+        rig.At(1.5, [&] { rig.port.Hangup(); });
+        rig.Click("cmdOK"); // returns: nothing more can come
+        ASSERT_NE(rig.chart, nullptr);
+        EXPECT_FALSE(rig.chart->Running());
+        rig.Click("cmdEnd");
+        EXPECT_TRUE(rig.window->isVisible());
+    }
+}
+
 TEST(GraphWindow, countsIntoBarsDoublesTheScaleAndBlinksTheMarker) {
     ChartRig rig(true);
     rig.Enter("0", "1", "4");

@@ -710,6 +710,7 @@ void frmMMenu::OpenChart(const std::function<ReadingsChart*()>& make) {
     ReadingsChart* window = make();
     chart_ = window;
     connect(window, &ReadingsChart::finished, this, [this] {
+        if (ended_) return;
         op_.SetBusy(true);
         show();
         op_.SetBusy(false);
