@@ -10,11 +10,9 @@
 // the stack (OK after New Scale, Continue on a full plot) is left to that
 // loop, which starts it when the current run has stopped. The window is
 // deleted only when nothing of its own is on the stack any more.
-#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "readings/ChartDrawing.h"
@@ -89,10 +87,9 @@ protected:
     // Drops what arrives until Continue (the plot when it is full).
     void PauseRun();
     [[nodiscard]] QPushButton* Button(const char* name) const;
-    Program& program_;
-
-protected:
     void closeEvent(QCloseEvent* event) override;
+
+    Program& program_;
 
 private:
     void BuildControls(const Names& names);
@@ -129,7 +126,6 @@ private:
     // window is deleted when the last of them has returned.
     int onStack_ = 0;
     bool deletePending_ = false;
-    bool activated_ = false;
 };
 
 } // namespace wm

@@ -2,6 +2,8 @@
 // The readings graph: the meter's continuous output counted into 31 bins
 // around the mid-scale value and drawn as a histogram, its vertical scale
 // doubling whenever a bar would pass the top.
+#include <optional>
+
 #include "gui/readings/ReadingsChart.h"
 #include "readings/GraphGeometry.h"
 
