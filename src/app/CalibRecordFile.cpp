@@ -2,10 +2,8 @@
 
 #include <charconv>
 #include <cmath>
-#include <system_error>
 
-#include "platform/Files.h"
-#include "platform/Operator.h"
+#include "app/SaveFileAs.h"
 
 namespace wm {
 
@@ -111,8 +109,12 @@ std::string CalibRecordFileName(const CalibRecord& record) {
 
 std::optional<std::filesystem::path> SaveCalibRecord(Operator& op, const CalibRecord& record,
                                                      const std::filesystem::path& folder) {
-    return SaveCsvAs(op, CalibRecordCsv(record), folder,
-                     {"Save Calibration Record", CalibRecordFileName(record), "The calibration record was not saved"});
+    const SaveAsRequest request{"Save Calibration Record", "CSV files (*.csv)|*.csv", folder,
+                                CalibRecordFileName(record), {".csv"}};
+    const auto file = ChooseFileToSave(op, request);
+    if (!file || !WriteSavedFile(op, *file, CalibRecordCsv(record), request.title, "calibration record"))
+        return std::nullopt;
+    return file;
 }
 
 } // namespace wm

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/CsvFile.h"
 #include "sc/Calibration.h"
 
 namespace wm {

@@ -5,18 +5,12 @@
 
 namespace wm {
 
-std::optional<double> RecordReading(std::string_view record) {
-    std::size_t i = 0;
-    while (i < record.size()) {
-        const char ch = record[i];
-        if ((ch < '+' && ch != ' ') || ch > '9' || ch == '/' || ch == ',') ++i;
-        else break;
-    }
+std::optional<double> ReadNumber(std::string_view text) {
     // Blanks, tabs and line feeds are skipped wherever they are.
     std::string number;
     bool digits = false, point = false, exponent = false, exponentDigits = false;
-    for (; i < record.size(); ++i) {
-        const char ch = record[i];
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
         if (ch == ' ' || ch == '\t' || ch == '\n') continue;
         const char last = number.empty() ? '\0' : number.back();
         if (ch >= '0' && ch <= '9') {
@@ -44,6 +38,16 @@ std::optional<double> RecordReading(std::string_view record) {
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
     if (error != std::errc() || end != number.data() + number.size() || !std::isfinite(value)) return std::nullopt;
     return value;
+}
+
+std::optional<double> RecordReading(std::string_view record) {
+    std::size_t i = 0;
+    while (i < record.size()) {
+        const char ch = record[i];
+        if ((ch < '+' && ch != ' ') || ch > '9' || ch == '/' || ch == ',') ++i;
+        else break;
+    }
+    return ReadNumber(record.substr(i));
 }
 
 double RecordValue(std::string_view record) { return RecordReading(record).value_or(0.0); }

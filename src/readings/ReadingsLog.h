@@ -10,12 +10,17 @@
 
 namespace wm {
 
+// The number at the start of a text: blanks, tabs and line feeds anywhere
+// are ignored and the number is read up to the first character that cannot
+// continue it (an optional sign, digits, one decimal point, an exponent).
+// Nullopt when no digit was read (or the number is beyond a double). The
+// same on every locale: the point is the decimal point.
+[[nodiscard]] std::optional<double> ReadNumber(std::string_view text);
+
 // The number a record holds, as the plot and the graph read it. Leading
 // characters that cannot start a reading are dropped: those below "+"
-// other than the blank, those above "9", and "/" and ",". Then blanks, tabs
-// and line feeds anywhere are ignored and the number is read up to the
-// first character that cannot continue it (an optional sign, digits, one
-// decimal point, an exponent). Nullopt when no digit was read.
+// other than the blank, those above "9", and "/" and ",". Then the rest is
+// read with ReadNumber.
 [[nodiscard]] std::optional<double> RecordReading(std::string_view record);
 // The same, with a record that holds no number counting as 0 (what the plot
 // and the graph draw for it).

@@ -207,20 +207,6 @@ TEST(MainMenuDispatch, withModbusReadingsAndCalibrationAskForCustomAscii) {
     EXPECT_EQ(rig.window->HelpTopic(), 3118);
 }
 
-TEST(MainMenuDispatch, windowsStillToComeSayHowThingsStandInTheStatusLine) {
-    MenuRig rig(Line1(0));
-    const std::pair<const char*, const char*> items[] = {
-        {"mnuPlot", "The readings plot is not yet available."},
-        {"mnuGraph", "The readings graph is not yet available."},
-    };
-    for (const auto& [name, text] : items) {
-        rig.window->RestoreScreen();
-        rig.Item(name)->trigger();
-        EXPECT_TRUE(rig.Status()->isVisible()) << name;
-        EXPECT_EQ(rig.Status()->text().toStdString(), text);
-    }
-}
-
 TEST(MainMenuFile, defaultSetupLoadsTheImageAndSaysSoOnWhite) {
     MenuRig rig(WithPort(Line1(0), '0'));
     rig.Item("mnuDefaultSet")->trigger();

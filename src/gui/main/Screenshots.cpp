@@ -30,6 +30,12 @@
 #include "gui/cmds/frmCmds.h"
 #include "gui/readings/frmList.h"
 #include "sc/CalibMath.h"
+#include "gui/readings/frmGRAPH.h"
+#include "gui/readings/frmPlot.h"
+#include "readings/RecordFramer.h"
+#include "sc/CalibMath.h"
+#include <QLineEdit>
+#include <QPushButton>
 #include <cmath>
 #include <map>
 
@@ -232,6 +238,69 @@ void ShootCalibration(Shooter& shooter, Program& program, MemorySerialPort& port
     delete window;
 }
 
+// A reading of a weighing that the pictures of the plot and the graph show:
+// an empty platform near 1000, a load put on at 12 s that settles at 1024
+// (past the plot's top for the first second), taken off at 36 s.
+double DemoWeight(double seconds, int n) {
+    const double noise = 0.6 * std::sin(n * 1.7) + 0.4 * std::sin(n * 0.37);
+    if (seconds < 12) return 1000 + noise;
+    if (seconds < 36) {
+        const double t = seconds - 12;
+        return 1024 + 25 * std::exp(-t / 2) * std::cos(t * 2.2) + noise;
+    }
+    return 1000 + 3 * std::exp(-(seconds - 36) / 2) + noise;
+}
+
+// The plot and the graph drawing readings from a meter that sends one
+// record every half second (the graph: every tenth of a second, around
+// 1000 with a spread of a few units and a few readings beyond its bins).
+void ShootCharts(Shooter& shooter, Program& program, VirtualTime& time, MemorySerialPort& port) {
+    port.peerReceive = nullptr;
+    const RecordCharacters chars = ChooseRecordCharacters(program.setup, program.link.MeterRevision);
+    const auto record = [&chars](double value) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%+08.1f", value);
+        std::string r = chars.custom && chars.mark && *chars.mark != 0 ? std::string(1, *chars.mark) : std::string();
+        return r + text + chars.end;
+    };
+    for (const bool graph : {false, true}) {
+        ReadingsChart* window = graph ? static_cast<ReadingsChart*>(new frmGRAPH(program))
+                                      : static_cast<ReadingsChart*>(new frmPlot(program));
+        window->resize(860, 560);
+        window->Open();
+        window->findChild<QLineEdit*>("txtMidVal")->setText("1000");
+        window->findChild<QLineEdit*>("txtSmallVal")->setText(graph ? "1" : "1.5");
+        window->findChild<QLineEdit*>(graph ? "txtVertScale" : "txtHorzTime")->setText(graph ? "10" : "60");
+        const std::uint64_t start = time.NowUs() + 100'000;
+        std::uint64_t end = start;
+        if (graph) {
+            std::uint32_t seed = 12345;
+            const auto uniform = [&seed] {
+                seed = seed * 1103515245u + 12345u;
+                return static_cast<double>((seed >> 8) & 0xFFFF) / 65536.0;
+            };
+            for (int n = 0; n < 400; ++n) {
+                double value = 1000.3;
+                for (int k = 0; k < 6; ++k) value += (uniform() - 0.5) * 4.5;
+                if (n % 97 == 41 || n == 399) value = 1019 + n % 5; // beyond the bins: the marker
+                end = start + 100'000u * static_cast<std::uint64_t>(n);
+                time.At(end, [&port, text = record(value)] { port.SendFromPeer(text); });
+            }
+        } else {
+            for (int n = 0; n < 96; ++n) {
+                end = start + 500'000u * static_cast<std::uint64_t>(n);
+                time.At(end, [&port, text = record(DemoWeight(n * 0.5, n))] { port.SendFromPeer(text); });
+            }
+        }
+        time.At(end + 200'000, [&shooter, window, graph] {
+            shooter.Take(*window, graph ? "frmGRAPH" : "frmPlot");
+            window->cmdEnd_Click();
+        });
+        window->findChild<QPushButton*>("cmdOK")->click();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
 } // namespace
 
 int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFolder) {
@@ -358,6 +427,7 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
     ShootCalibration(shooter, program, port, kScTypeLoadCell, 4, "frmCalib-load-cell");
     ShootCommands(shooter, program, port);
     ShootList(shooter, program, port, time);
+    ShootCharts(shooter, program, time, port);
     return shooter.Failed() ? 1 : 0;
 }
 

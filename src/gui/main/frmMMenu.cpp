@@ -30,6 +30,8 @@
 #include "gui/calib/frmCalib.h"
 #include "gui/cmds/frmCmds.h"
 #include "gui/readings/frmList.h"
+#include "gui/readings/frmGRAPH.h"
+#include "gui/readings/frmPlot.h"
 #include "readings/RecordFramer.h"
 
 #include "sc/SigCond.h"
@@ -485,7 +487,6 @@ void frmMMenu::ShowProgress(int percent) { pbBar->setValue(std::clamp(percent, 0
 
 void frmMMenu::SetProgressVisible(bool visible) { pbBar->setVisible(visible); }
 
-void frmMMenu::NotYetAvailable(const char* sentence) { ShowStatus(sentence, ColourWhite); }
 
 void frmMMenu::RestoreScreen() {
     ClearText();
@@ -693,6 +694,7 @@ void frmMMenu::mnuMRdgs_Click() {
 // The readings list stands in for this window until End; this window's
 // activation then unloads it. Asked for again while it is open, the list
 // starts afresh.
+
 void frmMMenu::mnuList_Click() {
     if (Refused() || RefuseReadingsUnderModbus()) return;
     if (list_) {
@@ -713,11 +715,39 @@ void frmMMenu::mnuList_Click() {
 frmList* frmMMenu::ListWindow() const { return list_; }
 
 void frmMMenu::mnuPlot_Click() {
-    if (!Refused()) NotYetAvailable("The readings plot is not yet available.");
+    if (Refused() || RefuseReadingsUnderModbus()) return;
+    OpenChart([this] { return new frmPlot(program_, this); });
 }
 
 void frmMMenu::mnuGraph_Click() {
-    if (!Refused()) NotYetAvailable("The readings graph is not yet available.");
+    if (Refused() || RefuseReadingsUnderModbus()) return;
+    OpenChart([this] { return new frmGRAPH(program_, this); });
+}
+
+ReadingsChart* frmMMenu::ChartWindow() const { return chart_; }
+
+void frmMMenu::OpenChart(const std::function<ReadingsChart*()>& make) {
+    if (chart_) {
+        // One at a time: the open one comes forward.
+        chart_->raise();
+        chart_->activateWindow();
+        return;
+    }
+    op_.SetBusy(true);
+    ReadingsChart* window = make();
+    chart_ = window;
+    connect(window, &ReadingsChart::finished, this, [this] {
+        if (ended_) return;
+        op_.SetBusy(true);
+        show();
+        op_.SetBusy(false);
+    });
+    // A run still drawing when the program ends stops at once.
+    connect(this, &frmMMenu::programEnded, window, &ReadingsChart::Stop);
+    window->show();
+    hide();
+    op_.SetBusy(false);
+    window->Form_Activate();
 }
 
 // ---------------------------------------------------------------- Jumpers, Calibration, Help

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ class frmCmds;
 class frmList;
 class frmJumper;
 class frmMHELP;
+class ReadingsChart;
 
 // The lines of the menu help, in the order they are printed.
 [[nodiscard]] const QStringList& MenuHelpLines();
@@ -100,6 +102,8 @@ public:
     [[nodiscard]] frmList* ListWindow() const;
     void mnuPlot_Click();
     void mnuGraph_Click();
+    // The plot or graph window while it is open.
+    [[nodiscard]] ReadingsChart* ChartWindow() const;
     void mnuJmps_Click();
     void mnuJumper_Click(const QString& window);
     // The jumper window of that name while it is open.
@@ -135,7 +139,6 @@ private:
     void ClearText();
     void Print(const QString& line);
     void SetLines(const std::vector<std::string>& lines);
-    void NotYetAvailable(const char* what);
     // True, after a beep, while an exchange runs or the program is ending:
     // the item then does nothing, and the status line of the transfer stays.
     bool Refused();
@@ -146,6 +149,8 @@ private:
     // True, after telling the operator, when the protocol in use is Modbus:
     // the meter's continuous output exists only in Custom ASCII.
     bool RefuseReadingsUnderModbus();
+    // The plot or the graph stands in for this window until it is left.
+    void OpenChart(const std::function<ReadingsChart*()>& make);
 
     // Runs one exchange with the meter: refused with a beep while another
     // runs; every menu is off meanwhile. `apply`
@@ -185,6 +190,7 @@ private:
     QPointer<frmCalib> calib_;
     QPointer<frmCmds> cmds_;
     QPointer<frmList> list_;
+    QPointer<ReadingsChart> chart_;
     QPointer<frmMHELP> setupHelp_;
     std::vector<QPointer<frmJumper>> jumpers_;
 

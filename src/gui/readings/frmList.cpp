@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/CsvFile.h"
+#include "app/SaveFileAs.h"
 #include "app/Program.h"
 #include "gui/common/PrintWindow.h"
 #include "readings/OutputCommands.h"
@@ -316,7 +316,7 @@ void frmList::cmdPrint_Click() {
 }
 
 void frmList::cmdSaveCsv_Click() {
-    if (const auto file = SaveReadingsCsv(program_.platform.op, log_, SaveFolder()); file && file->has_parent_path())
+    if (const auto file = SaveReadingsCsv(program_.platform.op, log_, SaveFolder(), "Readings"); file && file->has_parent_path())
         program_.ReadingsFolder = file->parent_path();
 }
 
