@@ -14,12 +14,15 @@
 #include <QTimer>
 #include <memory>
 
+#include "gui/cmds/frmCmds.h"
 #include "gui/main/QtOperator.h"
 #include "gui/main/frmEther.h"
 #include "gui/main/frmMMenu.h"
 #include "platform/qt/QtNodeSockets.h"
 #include "platform/qt/QtPlatform.h"
 #include "support/SimNodeProgram.h"
+#include "transfer/GetSetup.h"
+#include "transfer/PutSetup.h"
 
 namespace wm::test {
 namespace {
@@ -64,6 +67,11 @@ TEST(EtherWindow, TheMainWindowComesOnlyAfterTheNodeHasCalled) {
     EXPECT_EQ(rig.sim.program.SetupReceived, 1) << rig.sim.op.status;
     EXPECT_FALSE(rig.menu->Item("mnuMRdgs")->isEnabled());
     EXPECT_TRUE(rig.menu->Item("mnuCmds")->isEnabled());
+    {
+        frmCmds cmds(rig.sim.program);
+        cmds.Command_Click("cmdGross");
+        EXPECT_EQ(cmds.Reading("picGross"), "+01234");
+    }
 
     // The timer follows the connection: lost, the caption says so.
     rig.sim.sockets.PeerClose(rig.sim.node->Connection());
@@ -71,6 +79,24 @@ TEST(EtherWindow, TheMainWindowComesOnlyAfterTheNodeHasCalled) {
     EXPECT_EQ(rig.menu->windowTitle(), "Weight Main Menu                      Disconnected");
     rig.menu->mnuExit_Click();
     EXPECT_EQ(rig.sim.sockets.ListeningPort(), 0) << "both sockets closed at the end";
+}
+
+TEST(EtherWindow, ModbusTcpGetAndPutFromTheMainMenu) {
+    EtherRig rig(Line1(1));
+    rig.Open();
+    rig.ether->Form_Activate();
+    ASSERT_TRUE(rig.menu->isVisible());
+    rig.menu->Item("mnuGet")->trigger();
+    EXPECT_EQ(rig.sim.op.status, kGetOkCaption);
+    rig.sim.program.setup.Put(115, "0003E8"); // set point 1
+    rig.menu->Item("mnuPut")->trigger();
+    EXPECT_EQ(rig.sim.op.status, kPutOkCaption);
+    EXPECT_EQ(rig.sim.meter.Mid(115, 6), "0003E8");
+    // One transaction identifier after the other, from 1.
+    const std::vector<std::string> sent = rig.sim.SentHex();
+    ASSERT_EQ(sent.size(), 15U); // a Get of seven requests, a Put of two reads and six writes
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        EXPECT_EQ(sent[i].substr(0, 8), Hex(static_cast<std::uint32_t>(i + 1), 4) + "0000") << i;
 }
 
 TEST(EtherWindow, ANodeThatNeverCallsEndsTheProgramWithoutTheMainWindow) {
@@ -129,8 +155,10 @@ private:
 };
 
 // Against wmsim as the node on loopback, in real time: the windows of the
-// desktop program on Qt's sockets, a Get through the node.
-TEST(EtherWindow, RealNodeOnLoopbackConnectsAndServesAGet) {
+// desktop program on Qt's sockets, a Get and a Put through the node (the
+// meter's line set to 300 baud, which through the node asks for no pause
+// between the Put's requests).
+TEST(EtherWindow, RealNodeOnLoopbackServesAGetAndAPut) {
     const unsigned net = 1 + static_cast<unsigned>(getpid() + 101) % 250;
     NodeProcess wmsim("127.0." + std::to_string(net) + ".2");
     ASSERT_TRUE(wmsim.Started());
@@ -139,7 +167,7 @@ TEST(EtherWindow, RealNodeOnLoopbackConnectsAndServesAGet) {
     const std::uint16_t port = 20000 + static_cast<std::uint16_t>(getpid() % 20000);
     char line2[40];
     std::snprintf(line2, sizeof line2, "%04X020000123456000" "07F00%02X020", port, net);
-    WriteWhole(folder.path() / "Settings.SSS", Line1(0, "007", '5', '1') + "\r\n" + line2 + "\r\n");
+    WriteWhole(folder.path() / "Settings.SSS", Line1(0, "007", '0', '1') + "\r\n" + line2 + "\r\n");
     QtClock clock;
     QtEventPump pump;
     QtSerialPort serial{pump};
@@ -160,7 +188,10 @@ TEST(EtherWindow, RealNodeOnLoopbackConnectsAndServesAGet) {
         ASSERT_TRUE(menu.isVisible()) << "the node did not call";
         menu.Item("mnuGet")->trigger();
         EXPECT_EQ(program.SetupReceived, 1) << scripted.status;
-        EXPECT_EQ(scripted.status, "Getting data from the Device.  Data received OK.");
+        EXPECT_EQ(scripted.status, kGetOkCaption);
+        menu.Item("mnuPut")->trigger();
+        EXPECT_EQ(scripted.status, kPutOkCaption);
+        EXPECT_TRUE(scripted.boxes.empty());
         menu.mnuExit_Click();
     }
 }
