@@ -99,20 +99,6 @@ TEST(NodeLink, APortThatCannotBeListenedOnIsToldAndNothingIsSent) {
     EXPECT_EQ(rig.op.endRequests, 1);
 }
 
-TEST(NodeLink, FailedUdpSendsAreReportedAndTheAttemptsGoOn) {
-    NodeRig rig(Line1(0));
-    rig.sockets.sendUdpFails = true;
-    int errors = 0;
-    rig.Node().onUdpError = [&] { ++errors; };
-    rig.Node().attempts = 2;
-    EXPECT_EQ(rig.Node().BuildLink(), NodeConnection::Outcome::Failed);
-    EXPECT_EQ(errors, 2);
-    EXPECT_EQ(rig.vt.NowUs(), 8 * S + 200 * Ms);
-}
-
-// Only the node gets in: a stranger's connection is closed at once, the wait
-// goes on, and the node's own call is taken (also as a dual-stack listener
-// reports it); once connected, a stranger cannot take the link over.
 TEST(NodeLink, OnlyTheNodesAddressIsLetIn) {
     NodeRig rig(Line1(0));
     rig.address = "192.168.1.100";
@@ -160,42 +146,6 @@ TEST(NodeLink, NotificationsAreDroppedAndEachDeliveryReplacesTheLast) {
     rig.sockets.PeerSend(rig.connection, Notification(), 20);
     rig.vt.AdvanceUs(5 * Ms);
     EXPECT_EQ(x.NodeRxBuffer, "+05678\r");
-}
-
-TEST(NodeLink, ExchangesTravelOnTheConnectionAndANotificationBeforeTheReplyIsIgnored) {
-    NodeRig rig(Line1(0));
-    ASSERT_EQ(rig.Node().BuildLink(), NodeConnection::Outcome::Connected);
-    rig.respond = [&](const std::string& bytes) -> std::optional<std::string> {
-        if (bytes != "*0B3\r\n") return std::nullopt;
-        rig.sockets.PeerSend(rig.connection, Notification(), 5 * Ms);
-        return "+01234\r";
-    };
-    const CommandOutcome out = RunMeterCommand(rig.program, *FindMeterCommand("gross"));
-    EXPECT_TRUE(out.succeeded) << out.cause;
-    EXPECT_EQ(out.reading, "+01234");
-    EXPECT_EQ(rig.received, (std::vector<std::string>{"*0B3\r\n"}));
-}
-
-TEST(NodeLink, ModbusTcpFramesCarryTheTransactionIdentifierAndAWrongOneIsRefused) {
-    NodeRig rig(Line1(1));
-    ASSERT_EQ(rig.Node().BuildLink(), NodeConnection::Outcome::Connected);
-    int answered = 0;
-    rig.respond = [&](const std::string& bytes) -> std::optional<std::string> {
-        ++answered;
-        std::string reply = bytes.substr(0, 4) + HexToBytes("000701" "0404" "000004D2");
-        if (answered == 2) reply[1] = static_cast<char>(reply[1] + 1);
-        return reply;
-    };
-    const MeterCommand& gross = *FindMeterCommand("gross");
-    CommandOutcome out = RunMeterCommand(rig.program, gross);
-    EXPECT_TRUE(out.succeeded) << out.cause;
-    EXPECT_EQ(out.reading, "1234");
-    out = RunMeterCommand(rig.program, gross);
-    EXPECT_FALSE(out.succeeded);
-    EXPECT_EQ(rig.program.x.TransferStatus, status::WrongTransaction);
-    ASSERT_EQ(rig.received.size(), 2U);
-    EXPECT_EQ(BytesToHex(rig.received[0]), "000100000006" "01" "0400070002");
-    EXPECT_EQ(BytesToHex(rig.received[1]), "000200000006" "01" "0400070002");
 }
 
 TEST(NodeLink, KeepAliveGoesOutFourteenSecondsAfterTheCallThenEveryFourteen) {

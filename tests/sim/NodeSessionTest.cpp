@@ -57,25 +57,5 @@ TEST(NodeSession, RequestsSplitAcrossSegmentsAreServedWholeAndKeepAlivesAreLogge
     EXPECT_EQ(node.TakeOutgoing().size(), 1U);
 }
 
-TEST(NodeSession, MisbehaviourOnRequest) {
-    Meter meter;
-    NodeOptions options;
-    options.notifyOnCall = true;
-    options.notifyBeforeReplies = true;
-    options.wrongTransaction = true;
-    options.dropAfter = 1;
-    NodeSession node(meter, options, 1000);
-    node.Called(true, 0);
-    node.Receive(Bytes("FFFF00000006010400070002"), 1000);
-    const std::vector<Outgoing> out = node.TakeOutgoing();
-    ASSERT_EQ(out.size(), 3U);
-    EXPECT_TRUE(IsNodeNotification(out[0].bytes));
-    EXPECT_TRUE(IsNodeNotification(out[1].bytes));
-    EXPECT_LT(out[1].atUs, out[2].atUs);
-    EXPECT_EQ(Hex(out[2].bytes).substr(0, 4), "0000") << "FFFF plus one";
-    ASSERT_TRUE(node.DropAtUs().has_value());
-    EXPECT_GT(*node.DropAtUs(), out[2].atUs);
-}
-
 } // namespace
 } // namespace wm::sim

@@ -1,12 +1,10 @@
 #pragma once
 // A program whose settings name an Ethernet node, on node sockets in memory
 // under virtual time, with a scripted node: it takes the control packets
-// meant for it and calls back from its own address on the chosen attempt,
-// and answers what the program sends on the connection through a function.
+// meant for it and calls back from its own address on the chosen attempt.
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <optional>
+#include <vector>
 #include <string>
 
 #include "comm/NodePacket.h"
@@ -28,11 +26,6 @@ struct NodeRig {
         program.AttachNode(sockets);
         program.StartUp();
         sockets.peerDatagram = [this](const MemoryNodeSockets::Datagram& d) { Heard(d); };
-        sockets.peerReceive = [this](int, const std::string& bytes) {
-            received.push_back(bytes);
-            if (!respond || connection == 0) return;
-            if (const auto reply = respond(bytes)) sockets.PeerSend(connection, *reply, replyDelayUs);
-        };
     }
 
     [[nodiscard]] std::filesystem::path SettingsFile() const { return folder.path() / "Settings.SSS"; }
@@ -51,9 +44,6 @@ struct NodeRig {
     std::uint64_t callDelayUs = 5000;
     int connection = 0;    // the node's connection once it called
     std::vector<NodeControl> controls; // the control packets it accepted
-    std::vector<std::string> received; // what the program sent on the connection
-    std::function<std::optional<std::string>(const std::string& bytes)> respond;
-    std::uint64_t replyDelayUs = 20'000;
 
     TempFolder folder;
     VirtualTime vt;
