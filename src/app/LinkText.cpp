@@ -5,6 +5,8 @@
 #include <string_view>
 
 #include "comm/Connection.h"
+#include "comm/Hex.h"
+#include "comm/NodePacket.h"
 
 namespace wm {
 
@@ -17,7 +19,15 @@ constexpr std::array<std::string_view, 3> kProtocols = {"Custom ASCII", "Modbus 
 std::string DescribeLink(const LinkState& link, const std::string& device) {
     const std::string none = "no meter link: ";
     if (!link.SettingsUsable) return none + "the settings file cannot be used (" + link.Problem + ")";
-    if (link.EthernetLink == 1) return none + "the Ethernet node link is not yet available";
+    if (link.EthernetLink == 1) {
+        const std::string& line2 = link.SettingsLine2;
+        std::string text = "Ethernet node " + NodeDottedAddress(line2).value_or("?") + " (hardware address " +
+                           UpperCase(line2.substr(4, 12)) + "), called back on TCP port " +
+                           std::to_string(HexNumber(line2.substr(0, 4)).value_or(0)) + "  ";
+        text += link.UseModbus == 1 ? "Modbus TCP  unit " + link.ModbusAddressHex
+                                    : "Custom ASCII  address " + link.AddressDisplay;
+        return text;
+    }
     if (link.PortType == 0) {
         if (!link.Problem.empty()) return none + "serial port " + device + " could not be opened (" + link.Problem + ")";
         return none + "the settings name no serial port (port type 0)";

@@ -7,10 +7,17 @@ Program::Program(Platform platformIn, ProgramPaths pathsIn)
       txn(link, x, platform.port, platform.clock, platform.pump),
       conn(link, platform.port, txn, platform.op, paths.settingsFile, paths.portOverride) {}
 
+void Program::AttachNode(NodeSockets& sockets) {
+    txn.SetNodeLink(nullptr);
+    node = std::make_unique<NodeConnection>(link, x, conn, platform.op, platform.clock, platform.pump, sockets);
+    txn.SetNodeLink(node.get());
+}
+
 void Program::StartUp() {
     link.MeterRevision = 0;
     conn.OpenConnection();
     setup.text = std::string(176, '0');
+    if (link.EthernetLink == 1) x.NodeConnectPending = 1;
 }
 
 } // namespace wm

@@ -3,14 +3,17 @@
 // that each program creates at start-up and hands to whoever needs it. Tests
 // create as many independent ones as they like.
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "app/Baseline.h"
 #include "comm/Connection.h"
 #include "comm/LinkState.h"
 #include "comm/Exchange.h"
+#include "comm/NodeConnection.h"
 #include "comm/Transaction.h"
 #include "platform/Clock.h"
+#include "platform/NodeSockets.h"
 #include "platform/Operator.h"
 #include "platform/SerialPortControl.h"
 #include "setup/SetupImage.h"
@@ -62,7 +65,15 @@ struct Program {
     operator MeterLink&() { return meter; }
     operator Session&() { return session; }
 
-    // Start-up after the window toolkit is ready: open the link, clear the setup.
+    // The link to the Ethernet node, once the front end has given the
+    // program its node sockets. The transaction layer reaches the meter
+    // through it when the settings name a node.
+    std::unique_ptr<NodeConnection> node;
+    void AttachNode(NodeSockets& sockets);
+
+    // Start-up after the window toolkit is ready: open the link, clear the
+    // setup; when the settings name a node, its link is to be built next
+    // (node->BuildLink, by the Ethernet window or wmctl).
     void StartUp();
 };
 

@@ -37,6 +37,45 @@ std::uint32_t Mix(unsigned mode, std::uint32_t block, std::uint32_t sum) {
     }
 }
 
+// "a.b.c.d", each part 1-3 decimal digits up to 255.
+std::optional<std::uint32_t> DottedValue(std::string_view text) {
+    std::uint32_t value = 0;
+    for (int part = 0; part < 4; ++part) {
+        const std::size_t end = part < 3 ? text.find('.') : text.size();
+        if (end == std::string_view::npos || end == 0 || end > 3) return std::nullopt;
+        unsigned n = 0;
+        for (const char c : text.substr(0, end)) {
+            if (c < '0' || c > '9') return std::nullopt;
+            n = n * 10 + static_cast<unsigned>(c - '0');
+        }
+        if (n > 255) return std::nullopt;
+        value = value << 8 | n;
+        text.remove_prefix(part < 3 ? end + 1 : end);
+    }
+    return value;
+}
+
+// The IPv4 address in dotted text or in an IPv4-mapped IPv6 text.
+std::optional<std::uint32_t> IPv4Value(std::string_view text) {
+    constexpr std::string_view Mapped = "::ffff:";
+    if (text.size() <= Mapped.size()) return DottedValue(text);
+    for (std::size_t i = 0; i < Mapped.size(); ++i) {
+        const char c = text[i] >= 'A' && text[i] <= 'F' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+        if (c != Mapped[i]) return DottedValue(text);
+    }
+    const std::string_view rest = text.substr(Mapped.size());
+    if (rest.find('.') != std::string_view::npos) return DottedValue(rest);
+    // "hhhh:hhhh": the two 16-bit groups of the address.
+    const std::size_t colon = rest.find(':');
+    if (colon == std::string_view::npos || colon == 0 || colon > 4 || rest.size() - colon - 1 == 0 ||
+        rest.size() - colon - 1 > 4)
+        return std::nullopt;
+    const auto high = HexNumber(rest.substr(0, colon));
+    const auto low = HexNumber(rest.substr(colon + 1));
+    if (!high || !low) return std::nullopt;
+    return *high << 16 | *low;
+}
+
 } // namespace
 
 std::uint32_t Add32(std::uint32_t x, std::uint32_t y) {
@@ -82,6 +121,20 @@ std::string BuildNodeControlPacket(std::string_view hardwareAddressHex12, std::u
     return EncodeNodePacket(packet);
 }
 
+std::optional<NodeControl> DecodeNodeControlPacket(std::string_view datagram) {
+    if (datagram.size() != NodeControlPacketSize || !datagram.starts_with(NodeMagic)) return std::nullopt;
+    if (datagram[12] != '\x04') return std::nullopt;
+    const auto mode = static_cast<unsigned char>(datagram[ModeAt - 1]);
+    if (mode > 8) return std::nullopt;
+    if (EncodeNodePacket(datagram) != datagram) return std::nullopt;
+    NodeControl control;
+    control.hardware = std::string(datagram.substr(6, 6));
+    control.mode = mode;
+    control.port = static_cast<std::uint16_t>(static_cast<unsigned char>(datagram[16]) << 8 |
+                                              static_cast<unsigned char>(datagram[17]));
+    return control;
+}
+
 int ChooseCheckMode(double random01) {
     if (!(random01 > 0.0)) return 1; // also NaN
     if (random01 >= 1.0) return 8;
@@ -102,6 +155,12 @@ std::optional<std::string> NodeDottedAddress(std::string_view settingsLine2) {
     const std::string_view digits = settingsLine2.substr(20, 8);
     if (!IsHexText(digits)) return std::nullopt;
     return BytesToDottedAddress(HexToBytes(digits));
+}
+
+bool PeerIsNode(std::string_view peer, std::string_view nodeDotted) {
+    const auto node = DottedValue(nodeDotted);
+    const auto from = IPv4Value(peer);
+    return node && from && *node == *from;
 }
 
 bool IsNodeNotification(std::string_view data) {

@@ -50,6 +50,19 @@ inline constexpr std::size_t NodeControlPacketSize = 20;
 [[nodiscard]] std::string BuildNodeControlPacket(std::string_view hardwareAddressHex12,
                                                  std::uint16_t listenPort, int mode);
 
+// What a control packet asks of the node.
+struct NodeControl {
+    std::string hardware; // the node's hardware address, six bytes
+    int mode = 0;         // the check mode, 0..8
+    std::uint16_t port = 0; // the TCP port to call back on
+};
+
+// A datagram read as a control packet, as the node reads it: exactly the
+// padded 20 bytes, the signature, 04 in byte 13, a check mode the node knows
+// (0..8) and the right check value for it. Anything else (a stranger's
+// datagram, a damaged packet) gives nothing.
+[[nodiscard]] std::optional<NodeControl> DecodeNodeControlPacket(std::string_view datagram);
+
 // The check mode for a new connection, 1..8, from a random number in [0, 1)
 // the caller drew. Numbers outside [0, 1) are held to the nearest mode.
 [[nodiscard]] int ChooseCheckMode(double random01);
@@ -63,6 +76,15 @@ inline constexpr std::size_t NodeControlPacketSize = 20;
 // too short or those characters are not all hex digits, so the caller can
 // say the settings are wrong instead of sending to a made-up address.
 [[nodiscard]] std::optional<std::string> NodeDottedAddress(std::string_view settingsLine2);
+
+// True when the peer address of a TCP connection is the node's. The peer
+// comes as the socket layer writes it: dotted IPv4 ("192.168.1.10"), or the
+// IPv4-mapped IPv6 form a dual-stack listener reports ("::ffff:192.168.1.10",
+// "::FFFF:C0A8:010A"); nodeDotted is the dotted address of Settings.SSS. The
+// addresses are compared as numbers, so leading zeros or letter case do
+// not matter; anything that is not an IPv4 address (a real IPv6 peer, an
+// empty text) is not the node.
+[[nodiscard]] bool PeerIsNode(std::string_view peer, std::string_view nodeDotted);
 
 // True for the node's own notification on the TCP connection: 19 bytes,
 // the signature, then 05 04 in bytes 13-14. Such data is dropped; anything

@@ -40,6 +40,9 @@ enum class MessageId {
     SetupFileProblem,       // a setup file could not be read or written
     NoPrinter,              // Print with no printer installed: save as PDF instead? (Yes/No)
     FileNotWritten,         // a picture, record or export file could not be written
+    NodeCannotListen,       // the node can never call back: no port to listen on, or no node address
+    NodeNotConnected,       // the node did not call back; the program ends
+    NodeBroken,             // the node's connection broke during an exchange; restart the program
 };
 
 struct MessageBox {

@@ -108,9 +108,61 @@ private:
             Number(Value(name, arg), name, 0, 1000, [&](int v) { o.noiseCounts = v; });
         } else if (name == "--calib-word") {
             CalibWord(Value(name, arg));
+        } else if (name.starts_with("--node")) {
+            NodeOption(name, arg);
         } else {
             FaultOption(name, arg);
         }
+    }
+
+    void NodeOption(const std::string& name, const std::string& arg) {
+        SimOptions& o = result_.options;
+        NodeOptions& n = o.node;
+        if (name == "--node") {
+            if (auto v = Value(name, arg)) Dotted(*v, name, o.nodeAddress);
+        } else if (name == "--node-stranger") {
+            if (auto v = Value(name, arg)) Dotted(*v, name, o.strangerAddress);
+        } else if (name == "--node-mac") {
+            const std::optional<std::string> v = Value(name, arg);
+            if (v && IsHexOfLength(*v, 12)) {
+                n.hardware = UpperCase(*v);
+            } else if (v) {
+                Fail("--node-mac takes twelve hex digits, not \"" + *v + "\"");
+            }
+        } else if (name == "--node-no-call") {
+            n.callBack = false;
+        } else if (name == "--node-call-delay") {
+            Number(Value(name, arg), name, 0, 60000, [&](int v) { n.callDelayMs = static_cast<std::uint32_t>(v); });
+        } else if (name == "--node-notify") {
+            n.notifyOnCall = true;
+        } else if (name == "--node-notify-replies") {
+            n.notifyBeforeReplies = true;
+        } else if (name == "--node-wrong-id") {
+            n.wrongTransaction = true;
+        } else if (name == "--node-drop-after") {
+            Number(Value(name, arg), name, 1, 100000, [&](int v) { n.dropAfter = v; });
+        } else {
+            Fail("unknown option " + arg);
+        }
+    }
+
+    // An IPv4 address in dotted form, as the node's socket takes it.
+    void Dotted(const std::string& v, const std::string& name, std::string& out) {
+        int parts = 0;
+        std::size_t at = 0;
+        bool ok = true;
+        while (ok && parts < 4) {
+            const std::size_t end = parts < 3 ? v.find('.', at) : v.size();
+            int n = 0;
+            ok = end != std::string::npos && ParseNumber(v.substr(at, end - at), n, 0, 255);
+            at = end + 1;
+            ++parts;
+        }
+        if (!ok) {
+            Fail(name + " takes an IPv4 address such as 127.0.0.2, not \"" + v + "\"");
+            return;
+        }
+        out = v;
     }
 
     void FaultOption(const std::string& name, const std::string& arg) {
@@ -299,6 +351,24 @@ std::string SimUsage() {
            "  --late CMD:MS         answer MS milliseconds late\n"
            "  --split CMD:N:MS      pause MS milliseconds after N characters\n"
            "  --exception CMD:CODE  answer with Modbus exception CODE\n"
+           "\n"
+           "The Ethernet node (the meter is then reached through it as well):\n"
+           "  --node ADDR           be the serial-to-Ethernet node on UDP ADDR:63179 (for\n"
+           "                        example 127.0.0.2; the port is shared, so the program\n"
+           "                        can bind it too): check each control packet, call the\n"
+           "                        sender back on the port it names, from ADDR, and serve\n"
+           "                        the meter there in Custom ASCII or Modbus TCP\n"
+           "  --node-mac HEX12      the node's hardware address (default 020000123456)\n"
+           "  --node-no-call        take control packets but never call back\n"
+           "  --node-call-delay MS  call back MS milliseconds after the control packet\n"
+           "  --node-notify         send a node notification once the connection stands\n"
+           "  --node-notify-replies send a node notification ahead of every reply\n"
+           "  --node-wrong-id       Modbus TCP replies carry a wrong transaction identifier\n"
+           "  --node-drop-after N   drop the connection after N requests\n"
+           "  --node-stranger ADDR  before calling back, connect from ADDR and log whether\n"
+           "                        the program closes that connection\n"
+           "  The log (--log) also gets the node's events: control packets, the call,\n"
+           "  requests, replies, and every keep-alive with its time.\n"
            "  --help                this text\n";
 }
 

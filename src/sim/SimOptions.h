@@ -9,6 +9,7 @@
 
 #include "sim/Fault.h"
 #include "sim/Meter.h"
+#include "sim/NodeSession.h"
 
 namespace wm::sim {
 
@@ -30,6 +31,12 @@ struct SimOptions {
     std::string inputFile;
     std::optional<int> noiseCounts;
     std::vector<std::pair<int, std::uint16_t>> calibWords;
+    // The Ethernet node: the IPv4 address whose UDP port it listens on
+    // (empty: no node), how it behaves, and an address a stranger's
+    // connection comes from before the node calls (empty: none).
+    std::string nodeAddress;
+    NodeOptions node;
+    std::string strangerAddress;
     bool help = false;
 };
 

@@ -97,6 +97,22 @@ TEST(NodeCheck, EveryModeGivesItsWorkedCheckValue) {
     }
 }
 
+// A second packet whose blocks end in bytes with non-zero low five bits
+// (24, 5F, 04 ...), so every rotating mode turns several blocks: node
+// 0A1B2C3D4E5F, the program listening on port 8080 (1F90).
+TEST(NodeCheck, EveryModeGivesItsWorkedCheckValueWhenTheRotationsTurn) {
+    struct Row {
+        int mode;
+        const char* check;
+    };
+    for (const Row& r : std::vector<Row>{{1, "651A"}, {2, "DF2D"}, {3, "E218"}, {4, "984F"},
+                                         {5, "066F"}, {6, "7B80"}, {7, "B452"}, {8, "090D"}}) {
+        const std::string expected = std::string("5A91C3E07B24" "0A1B2C3D4E5F" "040") +
+                                     static_cast<char>('0' + r.mode) + r.check + "1F900000";
+        EXPECT_EQ(BytesToHex(BuildNodeControlPacket("0A1B2C3D4E5F", 8080, r.mode)), expected) << "mode " << r.mode;
+    }
+}
+
 TEST(NodeCheck, ModesTheNodeDoesNotKnowSumTheBlocksUnmixed) {
     // 5A91C3E0 + 7B240200 + 00123456 + 04090000 + 27100000 = 100E0FA36 -> 00E0FA37 -> FB17
     EXPECT_EQ(BytesToHex(BuildNodeControlPacket(Hardware, ListenPort, 9)), "5A91C3E07B240200001234560409FB1727100000");
@@ -172,6 +188,62 @@ TEST(NodeAddress, DottedTextHasPlainDecimalNumbers) {
     EXPECT_EQ(NodeDottedAddress("2710" "020000123456" "0000" "0A006407"), "10.0.100.7");
     EXPECT_EQ(NodeDottedAddress("2710" "020000123456" "0000" "0A00640"), std::nullopt);
     EXPECT_EQ(NodeDottedAddress("2710" "020000123456" "0000" "0A0064 7" "1"), std::nullopt);
+}
+
+TEST(NodeControl, TheNodeReadsBackWhatTheProgramBuilt) {
+    for (int mode = 0; mode <= 8; ++mode) {
+        const auto control = DecodeNodeControlPacket(BuildNodeControlPacket(Hardware, ListenPort, mode));
+        ASSERT_TRUE(control.has_value()) << mode;
+        EXPECT_EQ(BytesToHex(control->hardware), Hardware);
+        EXPECT_EQ(control->mode, mode);
+        EXPECT_EQ(control->port, ListenPort);
+    }
+}
+
+TEST(NodeControl, AnythingButAWellCheckedPacketIsNotOne) {
+    const std::string good = BuildNodeControlPacket(Hardware, ListenPort, 5);
+    std::vector<std::string> bad;
+    for (const std::size_t at : {0U, 5U, 6U, 12U, 14U, 15U, 16U, 17U, 18U}) {
+        std::string p = good;
+        p[at] = static_cast<char>(p[at] ^ 0x10); // a flipped bit anywhere the check or the reader covers
+        bad.push_back(p);
+    }
+    bad.push_back(good.substr(0, 19));
+    bad.push_back(good + std::string(4, '\0'));
+    bad.push_back(BuildNodeControlPacket(Hardware, ListenPort, 9)); // a mode the node does not know
+    std::string notFour = good;
+    notFour[12] = '\x05';
+    bad.push_back(EncodeNodePacket(notFour));
+    bad.push_back(std::string());
+    for (const std::string& p : bad) EXPECT_FALSE(DecodeNodeControlPacket(p).has_value()) << BytesToHex(p);
+}
+
+TEST(NodeAddress, OnlyThePeerWithTheNodesAddressIsTheNode) {
+    struct Row {
+        const char* peer;
+        bool node;
+    };
+    for (const Row& r : std::vector<Row>{
+             {"192.168.1.100", true},
+             {"::ffff:192.168.1.100", true}, // a dual-stack listener's view of an IPv4 peer
+             {"::FFFF:192.168.1.100", true},
+             {"::ffff:c0a8:164", true},
+             {"::ffff:C0A8:0164", true},
+             {"192.168.001.100", true},
+             {"192.168.1.101", false},
+             {"::ffff:192.168.1.101", false},
+             {"::1", false},
+             {"fe80::c0a8:164", false},
+             {"::c0a8:164", false},
+             {"192.168.1.100.5", false},
+             {"192.168.1", false},
+             {"192.168.1.356", false},
+             {" 192.168.1.100", false},
+             {"", false},
+         }) {
+        EXPECT_EQ(PeerIsNode(r.peer, "192.168.1.100"), r.node) << r.peer;
+    }
+    EXPECT_FALSE(PeerIsNode("0.0.0.0", "")) << "no node address lets nobody in";
 }
 
 TEST(NodeNotification, OnlyNineteenSignatureBytesWith0504AreTheNodes) {

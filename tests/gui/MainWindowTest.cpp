@@ -143,8 +143,12 @@ TEST(MainWindowStatusBar, namesTheLinkOrWhyThereIsNone) {
          "memory  19200,n,8,2  Modbus RTU  slave 11  (the line echoes)"},
         {"settings problem", "05", kSerialLine2,
          "no meter link: the settings file cannot be used (line 1 has 2 characters, at least 16 are needed)"},
-        {"Ethernet node", Line1(0), "0000123456789ABC0000000000000",
-         "no meter link: the Ethernet node link is not yet available"},
+        {"Ethernet node", Line1(0), "1F90123456789abc0000C0A801640",
+         "Ethernet node 192.168.1.100 (hardware address 123456789ABC), called back on TCP port 8080  Custom ASCII"
+         "  address 0"},
+        {"Ethernet node, Modbus", Line1(1, "007", '5', '0', "017"), "1F90123456789ABC0000C0A801640",
+         "Ethernet node 192.168.1.100 (hardware address 123456789ABC), called back on TCP port 8080  Modbus TCP"
+         "  unit 11"},
     };
     for (const Row& row : rows) {
         MenuRig rig(row.line1, row.line2);

@@ -37,6 +37,26 @@ TEST(SimOptions, everyOptionIsUnderstood) {
     EXPECT_EQ(o.faults[5].code, 2);
 }
 
+TEST(SimOptions, theNodesOptionsAreUnderstood) {
+    const ParsedSimOptions p = ParseSimOptions(
+        {"--node", "127.0.0.2", "--node-mac", "0a1b2c3d4e5f", "--node-no-call", "--node-call-delay", "1500",
+         "--node-notify", "--node-notify-replies", "--node-wrong-id", "--node-drop-after", "3", "--node-stranger",
+         "127.0.0.3"});
+    ASSERT_EQ(p.error, "");
+    const SimOptions& o = p.options;
+    EXPECT_EQ(o.nodeAddress, "127.0.0.2");
+    EXPECT_EQ(o.strangerAddress, "127.0.0.3");
+    EXPECT_EQ(o.node.hardware, "0A1B2C3D4E5F");
+    EXPECT_FALSE(o.node.callBack);
+    EXPECT_EQ(o.node.callDelayMs, 1500U);
+    EXPECT_TRUE(o.node.notifyOnCall && o.node.notifyBeforeReplies && o.node.wrongTransaction);
+    EXPECT_EQ(o.node.dropAfter, 3);
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--node", "127.0.0"}, {"--node", "127.0.0.256"}, {"--node", "localhost"}, {"--node-mac", "0A1B2C"},
+             {"--node-drop-after", "0"}, {"--node-stranger", "::1"}, {"--node-frobnicate"}})
+        EXPECT_NE(ParseSimOptions(bad).error, "") << bad[0];
+}
+
 TEST(SimOptions, badCommandLinesAreRefusedWithAReason) {
     const std::vector<std::vector<std::string>> rows = {
         {"--baud", "9601"},    {"--baud"},

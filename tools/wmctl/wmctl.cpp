@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "app/Program.h"
 #include "comm/Hex.h"
 #include "comm/MeterCommands.h"
+#include "platform/qt/QtNodeSockets.h"
 #include "platform/qt/QtPlatform.h"
 #include "readings/OutputCommands.h"
 #include "readings/RecordFramer.h"
@@ -35,9 +37,11 @@ namespace wm {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: wmctl [--settings FILE] [--port DEVICE] [--trace] COMMAND [ARGS]\n"
+    "usage: wmctl [--settings FILE] [--port DEVICE] [--node-tries N] [--trace] COMMAND [ARGS]\n"
     "  --settings FILE  the Settings.SSS to read and rewrite (default: the one in the program's folder)\n"
     "  --port DEVICE    serial device to use instead of the one the settings' port number names\n"
+    "  --node-tries N   when the settings name an Ethernet node: ask it to call back at most N times,\n"
+    "                   4 s apart (default 10)\n"
     "  --trace          print every frame sent and received, as hex with its time, on standard error\n"
     "  get -o FILE      Get Setup, save the image as a setup file; prints the status line text\n"
     "  put FILE [--yes] open the setup file, then Put Setup; the signal-conditioner mismatch question\n"
@@ -59,8 +63,15 @@ constexpr const char* kUsage =
     "  stream [-n N] [--setup SETUPFILE] [--json | --csv]  start the meter's continuous output, print\n"
     "                   each record the readings list would show on its own line, then stop the output:\n"
     "                   after N records, or at Ctrl+C; the record characters come from SETUPFILE, else\n"
-    "                   from a Get Setup (Custom ASCII only; exit 1 when no record comes for 10 s)\n"
+    "                   from a Get Setup (Custom ASCII on a serial line only; exit 1 when no record\n"
+    "                   comes for 10 s)\n"
+    "When Settings.SSS line 2 names an Ethernet node, the commands that talk to the meter reach it\n"
+    "through the node; a node that never calls back fails them with exit status 1.\n"
     "Exit status: 0 done; 1 the meter exchange failed; 2 bad arguments or unreadable input.\n";
+
+constexpr const char* kStreamNeedsSerialText =
+    "the meter's continuous output is read from a serial port; through the Ethernet node the readings "
+    "list, plot and graph are not available";
 
 int Usage(const std::string& problem) {
     if (!problem.empty()) std::fprintf(stderr, "wmctl: %s\n", problem.c_str());
@@ -71,6 +82,7 @@ int Usage(const std::string& problem) {
 struct Options {
     std::string settings;
     std::string port;
+    int nodeTries = 10;
     bool trace = false;
     std::vector<std::string> rest; // command and its arguments
 };
@@ -93,6 +105,14 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
                 return std::nullopt;
             }
             (a == "--settings" ? o.settings : o.port) = args[++i];
+        } else if (a == "--node-tries") {
+            const std::string value = i + 1 < args.size() ? args[++i] : std::string();
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), o.nodeTries);
+            if (value.empty() || ec != std::errc() || end != value.data() + value.size() || o.nodeTries < 1 ||
+                o.nodeTries > 100) {
+                problem = "--node-tries needs a number from 1 to 100";
+                return std::nullopt;
+            }
         } else if (a == "--trace") {
             o.trace = true;
         } else if (a == "-h" || a == "--help") {
@@ -112,14 +132,18 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     return o;
 }
 
-// The command-line program's platform: the real serial port and clock, and
-// a console operator. Everything lives as long as one run.
+// The command-line program's platform: the real serial port, the node's
+// sockets and the clock, and a console operator. Everything lives as long as
+// one run.
 struct Console {
     QtClock clock;
     QtEventPump pump;
     QtSerialPort port{pump};
+    QtNodeSockets sockets{pump};
     ConsoleOperator op;
     std::unique_ptr<Program> program;
+    // The Ethernet window's one-second timer: the keep-alive while a command runs.
+    QTimer nodeTimer;
 
     Console(const Options& o, const std::string& programDir) {
         ProgramPaths paths;
@@ -128,33 +152,57 @@ struct Console {
                                                 : std::filesystem::path(o.settings);
         paths.portOverride = o.port;
         program = std::make_unique<Program>(Platform{port, clock, pump, op}, paths);
+        program->AttachNode(sockets);
+        program->node->attempts = o.nodeTries;
         if (o.trace) {
-            program->txn.trace = [](const char* dir, const std::string& bytes, std::uint32_t tick) {
+            const auto print = [](const char* dir, const std::string& bytes, std::uint32_t tick) {
                 std::fprintf(stderr, "%10u %s %s\n", tick, dir, BytesToHex(bytes).c_str());
             };
+            program->txn.trace = print;
+            program->node->trace = [print](const char* what, const std::string& bytes, std::uint32_t tick) {
+                // A stranger is named by its address, not its bytes.
+                if (std::string_view(what) == "refused") {
+                    std::fprintf(stderr, "%10u refused a connection from %s\n", tick, bytes.c_str());
+                    return;
+                }
+                print(what, bytes, tick);
+            };
         }
+        nodeTimer.setInterval(1000);
+        QObject::connect(&nodeTimer, &QTimer::timeout, [this] { program->node->TimerTick(); });
     }
 };
 
-// Opens the link for a command that talks to the meter; prints why not.
-bool OpenMeterLink(Console& c) {
+// Opens the link for a command that talks to the meter; through the node,
+// waits for its call. Returns 0, or the exit status after saying why not.
+// The continuous output is read from the serial port itself, so a command
+// that reads it needs the serial link, as the main window's Readings menu does.
+int OpenMeterLink(Console& c, bool serialOnly = false) {
     c.program->StartUp();
-    if (c.op.endRequested) return false;
+    if (c.op.endRequested) return 2;
     const LinkState& link = c.program->link;
-    if (!link.SettingsUsable) return false;
-    if (link.EthernetLink == 1) {
-        std::fprintf(stderr, "wmctl: the settings name an Ethernet node; wmctl reaches meters on a serial line only\n");
-        return false;
-    }
+    if (!link.SettingsUsable) return 2;
     if (link.PortType == 0) {
         if (link.Problem.empty())
             std::fprintf(stderr, "wmctl: the settings say there is no serial port (port type 0)\n");
-        return false;
+        return 2;
     }
-    return true;
+    if (link.EthernetLink == 1 && serialOnly) {
+        std::fprintf(stderr, "wmctl: %s\n", kStreamNeedsSerialText);
+        return 2;
+    }
+    if (link.EthernetLink == 1) {
+        // A node that never calls is told as the desktop program tells it
+        // (the operator prints the message); the settings are written back.
+        if (c.program->node->BuildLink() != NodeConnection::Outcome::Connected) return 1;
+        c.nodeTimer.start();
+    }
+    return 0;
 }
 
 int Finish(Console& c, int code) {
+    c.nodeTimer.stop();
+    c.program->node->Close();
     if (c.program->platform.port.IsOpen()) c.program->conn.ClosePort();
     return code;
 }
@@ -163,7 +211,7 @@ int RunCommandOrRead(Console& c, const std::vector<std::string>& rest, bool read
     if (rest.size() != 2) return Usage(rest[0] + " needs exactly one NAME");
     const MeterCommand* command = FindMeterCommand(rest[1]);
     if (command == nullptr || command->isReading != reading) return Usage("unknown " + rest[0] + " name " + rest[1]);
-    if (!OpenMeterLink(c)) return 2;
+    if (const int code = OpenMeterLink(c)) return code;
     const CommandOutcome out = RunMeterCommand(*c.program, *command);
     if (!out.succeeded) {
         std::fprintf(stderr, "wmctl: %s (%s)\n", out.caption.c_str(), out.cause.c_str());
@@ -310,7 +358,7 @@ int RunDiff(const std::vector<std::string>& rest) {
 int RunGet(Console& c, const std::vector<std::string>& rest) {
     const std::optional<std::string> file = OutputFile(rest);
     if (!file) return Usage("get needs -o FILE");
-    if (!OpenMeterLink(c)) return 2;
+    if (const int code = OpenMeterLink(c)) return code;
     const GetResult result = GetFromMeter(*c.program);
     std::printf("%s\n", c.op.status.c_str());
     if (!result.ok()) {
@@ -341,7 +389,7 @@ int RunPut(Console& c, const std::vector<std::string>& rest) {
     // The file is read and checked before the port is opened: a bad file
     // must not cost an exchange with the meter.
     if (!ReadImage(rest[1])) return 2;
-    if (!OpenMeterLink(c)) return 2;
+    if (const int code = OpenMeterLink(c)) return code;
     if (!LoadSetupFile(*c.program, rest[1])) return Finish(c, 2);
     const PutResult result = PutToMeter(*c.program).put;
     if (result.abandoned || result.endProgram) {
@@ -359,7 +407,7 @@ int RunPut(Console& c, const std::vector<std::string>& rest) {
 int RunSCType(Console& c, const std::vector<std::string>& rest) {
     if (rest.size() > 2 || (rest.size() == 2 && rest[1] != "dc" && rest[1] != "lc"))
         return Usage("sctype takes nothing, dc or lc");
-    if (!OpenMeterLink(c)) return 2;
+    if (const int code = OpenMeterLink(c)) return code;
     if (rest.size() == 1) {
         const SCTypeReport report = ReadSCType(*c.program);
         for (const std::string& line : report.lines) std::printf("%s\n", line.c_str());
@@ -382,7 +430,7 @@ int RunSCType(Console& c, const std::vector<std::string>& rest) {
 int RunCalibWords(Console& c, const std::vector<std::string>& rest) {
     const bool json = rest.size() == 2 && rest[1] == "--json";
     if (rest.size() != 1 && !json) return Usage("calib-words takes nothing or --json");
-    if (!OpenMeterLink(c)) return 2;
+    if (const int code = OpenMeterLink(c)) return code;
     if (c.program->link.UseModbus != 0) {
         std::fprintf(stderr, "wmctl: %s\n", kCalibNeedsAscii);
         return Finish(c, 2);
@@ -505,7 +553,7 @@ int RunStream(Console& c, const std::vector<std::string>& rest) {
         fileImage = ReadImage(args->setupFile);
         if (!fileImage) return 2;
     }
-    if (!OpenMeterLink(c)) return 2;
+    if (const int code = OpenMeterLink(c, true)) return code;
     if (c.program->link.UseModbus != 0) {
         std::fprintf(stderr, "wmctl: %s\n", kListNeedsAscii);
         return Finish(c, 2);

@@ -2,7 +2,8 @@
 // device path of the terminal's slave side as its first line, then serves
 // the meter on the master side in real time until SIGTERM or SIGINT: bytes
 // in as they arrive, replies paced at the baud rate, the RTU silence and
-// the continuous output driven by ppoll time-outs (no busy waiting).
+// the continuous output driven by ppoll time-outs (no busy waiting). With
+// --node it is also the serial-to-Ethernet node in front of that meter.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -18,12 +19,16 @@
 #include <deque>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "NodeEndpoint.h"
+#include "comm/NodePacket.h"
 #include "sim/Meter.h"
 #include "sim/MeterSession.h"
+#include "sim/NodeSession.h"
 #include "sim/SimOptions.h"
 
 namespace {
@@ -100,11 +105,14 @@ bool OpenTerminal(int& master, int& slave, std::string& name) {
     return true;
 }
 
-void WriteLog(wm::sim::Meter& meter, std::ofstream& log) {
+void WriteLog(wm::sim::Meter& meter, wm::sim::NodeSession* node, std::ofstream& log) {
+    std::vector<std::string> nodeLines;
+    if (node != nullptr) nodeLines = node->TakeLog();
     if (!log.is_open()) {
         meter.ClearLog();
         return;
     }
+    for (const std::string& line : nodeLines) log << line << '\n';
     for (const wm::sim::LogEntry& e : meter.Log())
         log << wm::sim::FormatLogEntry(e) << '\n';
     log.flush();
@@ -116,11 +124,11 @@ timespec TimeoutUntil(std::uint64_t deadlineUs, std::uint64_t nowUs) {
     return {static_cast<time_t>(wait / 1'000'000), static_cast<long>((wait % 1'000'000) * 1000)};
 }
 
-int Serve(wm::sim::Meter& meter, const wm::sim::SimOptions& options, int master, std::ofstream& log) {
+int Serve(wm::sim::Meter& meter, const wm::sim::SimOptions& options, int master, std::ofstream& log,
+          wm::sim::NodeSession* node, wm::sim::NodeEndpoint* endpoint) {
     const std::uint64_t charTimeUs = 10'000'000ULL / static_cast<std::uint64_t>(options.baud);
     wm::sim::MeterSession session(meter, charTimeUs);
     PacedOutput output(charTimeUs);
-    (void)NowUs(); // the log's times count from here
 
     sigset_t stopSignals, waitMask;
     sigemptyset(&stopSignals);
@@ -132,27 +140,36 @@ int Serve(wm::sim::Meter& meter, const wm::sim::SimOptions& options, int master,
 
     while (!stopRequested) {
         std::optional<std::uint64_t> deadline = session.NextDeadlineUs();
-        if (const auto due = output.NextDueUs()) deadline = std::min(deadline.value_or(*due), *due);
-        pollfd p{master, POLLIN, 0};
+        const auto earliest = [&deadline](std::optional<std::uint64_t> due) {
+            if (due) deadline = std::min(deadline.value_or(*due), *due);
+        };
+        earliest(output.NextDueUs());
+        if (endpoint != nullptr) earliest(endpoint->NextDeadlineUs());
+        std::vector<pollfd> fds{{master, POLLIN, 0}};
+        if (endpoint != nullptr) endpoint->AddPollFds(fds);
         timespec timeout{};
         if (deadline) timeout = TimeoutUntil(*deadline, NowUs());
-        const int ready = ppoll(&p, 1, deadline ? &timeout : nullptr, &waitMask);
+        const int ready = ppoll(fds.data(), fds.size(), deadline ? &timeout : nullptr, &waitMask);
         if (ready < 0 && errno != EINTR) {
             std::cerr << "wmsim: poll: " << std::strerror(errno) << "\n";
             return 1;
         }
         const std::uint64_t now = NowUs();
-        if (ready > 0 && (p.revents & POLLIN)) {
+        if (ready > 0 && (fds[0].revents & POLLIN)) {
             char buffer[512];
             const ssize_t n = read(master, buffer, sizeof buffer);
             for (ssize_t i = 0; i < n; ++i)
                 session.Receive(buffer[i], now);
         }
+        if (endpoint != nullptr) {
+            if (ready > 0) endpoint->Handle(fds, now);
+            endpoint->Tick(NowUs());
+        }
         session.Tick(now);
         for (const wm::sim::Outgoing& piece : session.TakeOutgoing())
             output.Add(piece);
         output.WriteDue(master, NowUs());
-        WriteLog(meter, log);
+        WriteLog(meter, node, log);
     }
     return 0;
 }
@@ -190,6 +207,20 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
+    (void)NowUs(); // the log's times count from here
+    const std::uint64_t charTimeUs = 10'000'000ULL / static_cast<std::uint64_t>(parsed.options.baud);
+    std::unique_ptr<wm::sim::NodeSession> node;
+    std::unique_ptr<wm::sim::NodeEndpoint> endpoint;
+    if (!parsed.options.nodeAddress.empty()) {
+        node = std::make_unique<wm::sim::NodeSession>(meter, parsed.options.node, charTimeUs);
+        endpoint = std::make_unique<wm::sim::NodeEndpoint>(*node, parsed.options.nodeAddress,
+                                                           parsed.options.strangerAddress);
+        if (!endpoint->Open(problem)) {
+            std::cerr << "wmsim: " << problem << "\n";
+            return 1;
+        }
+    }
+
     int master = -1, slave = -1;
     std::string device;
     if (!OpenTerminal(master, slave, device)) {
@@ -199,9 +230,12 @@ int main(int argc, char** argv) {
     std::cout << device << std::endl;
     std::cerr << "wmsim: meter address " << meter.MeterAddress() << ", Modbus slave " << meter.ModbusAddress()
               << ", " << parsed.options.baud << " baud\n";
+    if (node)
+        std::cerr << "wmsim: Ethernet node " << parsed.options.node.hardware << " on UDP "
+                  << parsed.options.nodeAddress << ":" << wm::NodePort << "\n";
     // The slave side stays open here too, so the master never sees a hang-up
     // while the program closes and reopens the port between transfers.
-    const int result = Serve(meter, parsed.options, master, log);
+    const int result = Serve(meter, parsed.options, master, log, node.get(), endpoint.get());
     close(master);
     close(slave);
     return result;

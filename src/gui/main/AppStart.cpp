@@ -7,7 +7,9 @@
 #include "app/Program.h"
 #include "gui/main/QtOperator.h"
 #include "gui/main/Screenshots.h"
+#include "gui/main/frmEther.h"
 #include "gui/main/frmMMenu.h"
+#include "platform/qt/QtNodeSockets.h"
 #include "platform/qt/QtPlatform.h"
 
 namespace wm {
@@ -71,6 +73,7 @@ int RunWmsetup(int argc, char** argv) {
     QtClock clock;
     QtEventPump pump;
     QtSerialPort port{pump};
+    QtNodeSockets sockets{pump};
     QtOperator op;
     ProgramPaths paths;
     paths.programDir = programDir;
@@ -78,6 +81,7 @@ int RunWmsetup(int argc, char** argv) {
         parsed->settings.empty() ? programDir / "Settings.SSS" : std::filesystem::path(parsed->settings);
     paths.portOverride = parsed->port;
     Program program(Platform{port, clock, pump, op}, paths);
+    program.AttachNode(sockets);
 
     program.StartUp();
     if (op.EndRequested()) return 1; // the settings name another instrument
@@ -85,12 +89,12 @@ int RunWmsetup(int argc, char** argv) {
     frmMMenu window(program, op);
     QObject::connect(&window, &frmMMenu::programEnded, &app, &QApplication::quit, Qt::QueuedConnection);
     if (program.link.EthernetLink == 1) {
-        // The node link is built by the Ethernet window, which this version
-        // lacks: the program goes on without a meter link.
-        program.link.PortType = 0;
-        window.Form_Activate();
-        window.ShowStatus("The Ethernet node link is not yet available; work without a meter.",
-                          Rgb{255, 255, 255});
+        // The Ethernet window asks the node to call and shows the main
+        // window once it has; it stays loaded for its timer.
+        frmEther ether(program, window);
+        QObject::connect(&ether, &frmEther::programEnded, &app, [] { QApplication::exit(1); }, Qt::QueuedConnection);
+        ether.show();
+        return QApplication::exec();
     }
     window.show();
     return QApplication::exec();

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -11,8 +12,10 @@
 #include "comm/Connection.h"
 #include "app/Program.h"
 #include "gui/main/QtOperator.h"
+#include "gui/main/frmEther.h"
 #include "gui/main/frmMMenu.h"
 #include "gui/main/frmPutPreview.h"
+#include "platform/MemoryNodeSockets.h"
 #include "platform/MemorySerialPort.h"
 #include "platform/VirtualTime.h"
 #include "setup/Fields.h"
@@ -66,6 +69,23 @@ public:
     void Take(QWidget& widget, const QString& name) {
         QApplication::processEvents();
         Save(widget.grab().toImage(), name);
+    }
+    // The window with a plain title bar drawn above it, for a window whose
+    // caption is part of what it shows (offscreen windows have no frame).
+    void TakeWithCaption(QWidget& widget, const QString& name) {
+        QApplication::processEvents();
+        const QImage body = widget.grab().toImage();
+        const QFontMetrics metrics(widget.font());
+        const int bar = metrics.height() + 10;
+        QImage picture(body.width(), body.height() + bar, QImage::Format_ARGB32);
+        picture.fill(QColor(60, 60, 60));
+        QPainter painter(&picture);
+        painter.setFont(widget.font());
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(8, 0, body.width() - 16, bar), Qt::AlignVCenter | Qt::AlignLeft, widget.windowTitle());
+        painter.drawImage(0, bar, body);
+        painter.end();
+        Save(picture, name);
     }
     void Save(const QImage& picture, const QString& name) {
         const QString file = folder_.filePath(name + ".png");
@@ -301,6 +321,32 @@ void ShootCharts(Shooter& shooter, Program& program, VirtualTime& time, MemorySe
     }
 }
 
+// The Ethernet window while it waits for the node: the first control packet
+// could not be sent ("Error"), the second is going out.
+void ShootEther(Shooter& shooter, const std::filesystem::path& folder, const std::filesystem::path& helpFolder) {
+    const std::filesystem::path settings = folder / "Ethernet.SSS";
+    const std::string line2 = std::string("1F90") + "020000123456" + "0000" + "C0A80164" + "0";
+    if (WriteSettingsFile(settings, "05010000001000710", line2).empty()) {
+        VirtualTime time;
+        MemorySerialPort port(time);
+        MemoryNodeSockets sockets(time);
+        SilentOperator silent;
+        QtOperator op(&silent);
+        Program program(Platform{port, time, time, op}, ProgramPaths{settings, helpFolder, {}});
+        program.AttachNode(sockets);
+        program.StartUp();
+        frmMMenu menu(program, op);
+        frmEther ether(program, menu);
+        sockets.sendUdpFails = true;
+        QObject::connect(&ether, &frmEther::attemptStarted, [&](int attempt) {
+            if (attempt != 2) return;
+            ether.show();
+            shooter.TakeWithCaption(ether, "frmEther");
+        });
+        ether.Form_Activate();
+    }
+}
+
 } // namespace
 
 int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFolder) {
@@ -428,6 +474,7 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
     ShootCommands(shooter, program, port);
     ShootList(shooter, program, port, time);
     ShootCharts(shooter, program, time, port);
+    ShootEther(shooter, std::filesystem::path(work.path().toStdString()), helpFolder);
     return shooter.Failed() ? 1 : 0;
 }
 

@@ -417,6 +417,7 @@ bool frmMMenu::EndProgram(bool orderly) {
         (void)program_.conn.RewriteSettingsAtExit(); // a failure has been told to the operator
         program_.conn.ClosePort();
     }
+    if (program_.node) program_.node->Close(); // both sockets of the Ethernet link
     if (program_.platform.port.IsOpen()) program_.platform.port.Close();
     Q_EMIT programEnded();
     return true;
