@@ -30,6 +30,10 @@ struct SimOptions {
     std::string inputFile;
     std::optional<int> noiseCounts;
     std::vector<std::pair<int, std::uint16_t>> calibWords;
+    // Readings that move: the kind, the ramp's range and step, the noise's seed.
+    std::optional<Motion> readings;
+    std::optional<ReadingsMotion> ramp; // low, high and step
+    std::optional<std::uint32_t> seed;
     bool help = false;
 };
 

@@ -54,23 +54,32 @@ public:
         std::uint64_t t = std::max(piece.atUs, lastUs_);
         for (char c : piece.bytes) {
             t += charTimeUs_;
-            queue_.push_back({t, c});
+            queue_.push_back({t, c, false});
         }
+        if (piece.record && !piece.bytes.empty()) queue_.back().endsRecord = true;
         lastUs_ = t;
     }
 
     // Writes what is due. A full terminal buffer (nobody reading the slave
-    // side) drops the bytes, as a line with nobody listening would.
+    // side) drops the bytes, as a line with nobody listening would; a record
+    // counts as sent once its last byte was written.
     void WriteDue(int fd, std::uint64_t nowUs) {
         std::string due;
+        std::vector<std::size_t> recordEnds;
         while (!queue_.empty() && queue_.front().dueUs <= nowUs) {
+            if (queue_.front().endsRecord) recordEnds.push_back(due.size());
             due.push_back(queue_.front().byte);
             queue_.pop_front();
         }
-        if (!due.empty() && write(fd, due.data(), due.size()) < 0 && errno != EAGAIN) {
-            std::cerr << "wmsim: write: " << std::strerror(errno) << "\n";
-        }
+        if (due.empty()) return;
+        const ssize_t written = write(fd, due.data(), due.size());
+        if (written < 0 && errno != EAGAIN) std::cerr << "wmsim: write: " << std::strerror(errno) << "\n";
+        for (std::size_t end : recordEnds)
+            if (written > 0 && end < static_cast<std::size_t>(written)) ++recordsSent_;
     }
+
+    // Records of the continuous output written whole.
+    [[nodiscard]] std::uint64_t RecordsSent() const { return recordsSent_; }
 
     [[nodiscard]] std::optional<std::uint64_t> NextDueUs() const {
         if (queue_.empty()) return std::nullopt;
@@ -81,9 +90,11 @@ private:
     struct Byte {
         std::uint64_t dueUs;
         char byte;
+        bool endsRecord;
     };
     std::uint64_t charTimeUs_;
     std::uint64_t lastUs_ = 0;
+    std::uint64_t recordsSent_ = 0;
     std::deque<Byte> queue_;
 };
 
@@ -154,6 +165,7 @@ int Serve(wm::sim::Meter& meter, const wm::sim::SimOptions& options, int master,
         output.WriteDue(master, NowUs());
         WriteLog(meter, log);
     }
+    std::cerr << "wmsim: " << output.RecordsSent() << " records of the continuous output sent\n";
     return 0;
 }
 
