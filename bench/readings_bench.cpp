@@ -2,8 +2,10 @@
 // runs back to back at line rate, and what that costs it. For each baud rate
 // the simulated meter runs on a pseudo-terminal with its output at line rate
 // ("+01234" and CR, seven characters a record) and the client reads it for a
-// fixed time. Reported: the records the meter sent (wmsim counts those it
-// wrote whole), the records the client showed, their ratio, and the client's
+// fixed time. Reported: the records the meter sent while the client read
+// (wmsim counts those it wrote whole, and says the count at SIGUSR1, sent as
+// the client is told to stop), the records the client showed, their ratio,
+// and the client's
 // processor time (user + system, from wait4) as a share of one core over its
 // whole run, start-up and the closing of the port included.
 //
@@ -16,10 +18,10 @@
 //   wmctl  `wmctl stream`, ended by SIGINT (it sends the stop command first);
 //          shown = the lines it printed.
 //   list   the readings list window run offscreen: `wmsetup --bench-list S`
-//          opens the list on the port as the main menu does, ends it after S
-//          seconds as its End button does, and prints "N records shown" as
-//          the last line of its standard output. Used when wmsetup's --help
-//          names --bench-list.
+//          opens the list on the port as the main menu does, ends it S
+//          seconds after the program started as its End button does, and
+//          prints "N records shown" as the last line of its standard output.
+//          Used when wmsetup's --help names --bench-list.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -217,9 +219,13 @@ std::optional<Result> RunOne(const Options& o, int baud, const fs::path& dir, st
         return std::nullopt;
     }
 
+    // The count of records sent is taken when the client is told to stop
+    // reading: the records the meter sends while the stop command waits its
+    // turn are never read, by design.
     Result r;
     Child client = Child::Start(*args, dir / "client.out", dir / "client.err");
     const bool endedEarly = client.WaitEnd(o.seconds * 1000);
+    kill(sim.pid, SIGUSR1);
     if (!endedEarly && o.client == "wmctl") kill(client.pid, SIGINT);
     if (!client.WaitEnd(15000)) kill(client.pid, SIGKILL);
     r.client = client.Reap();
@@ -227,7 +233,7 @@ std::optional<Result> RunOne(const Options& o, int baud, const fs::path& dir, st
     r.sim = sim.Reap();
 
     const std::string simErr = Slurp(dir / "sim.err");
-    const std::size_t at = simErr.find(" records of the continuous output sent");
+    const std::size_t at = simErr.find(" records of the continuous output sent"); // the first: at SIGUSR1
     if (at != std::string::npos) r.sent = std::atol(simErr.c_str() + simErr.rfind(' ', at - 1) + 1);
     r.shown = Shown(o.client, Slurp(dir / "client.out"));
     if (r.client.status != 0) why = "the client ended with status " + std::to_string(r.client.status) + ": " +

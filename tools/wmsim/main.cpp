@@ -1,6 +1,7 @@
 // wmsim: a simulated weight meter on a pseudo-terminal. It prints the
 // device path of the terminal's slave side as its first line, then serves
-// the meter on the master side in real time until SIGTERM or SIGINT: bytes
+// the meter on the master side in real time until SIGTERM or SIGINT (SIGUSR1
+// makes it say how many records of the continuous output it has sent): bytes
 // in as they arrive, replies paced at the baud rate, the RTU silence and
 // the continuous output driven by ppoll time-outs (no busy waiting).
 #include <fcntl.h>
@@ -29,8 +30,14 @@
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t countRequested = 0;
 
 void OnStopSignal(int) { stopRequested = 1; }
+void OnCountSignal(int) { countRequested = 1; }
+
+void SayRecordsSent(std::uint64_t records) {
+    std::cerr << "wmsim: " << records << " records of the continuous output sent" << std::endl;
+}
 
 std::uint64_t MonotonicUs() {
     timespec ts{};
@@ -137,9 +144,11 @@ int Serve(wm::sim::Meter& meter, const wm::sim::SimOptions& options, int master,
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);
     sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
+    sigdelset(&waitMask, SIGUSR1);
 
     while (!stopRequested) {
         std::optional<std::uint64_t> deadline = session.NextDeadlineUs();
@@ -164,8 +173,12 @@ int Serve(wm::sim::Meter& meter, const wm::sim::SimOptions& options, int master,
             output.Add(piece);
         output.WriteDue(master, NowUs());
         WriteLog(meter, log);
+        if (countRequested) {
+            countRequested = 0;
+            SayRecordsSent(output.RecordsSent());
+        }
     }
-    std::cerr << "wmsim: " << output.RecordsSent() << " records of the continuous output sent\n";
+    SayRecordsSent(output.RecordsSent());
     return 0;
 }
 
@@ -201,6 +214,8 @@ int main(int argc, char** argv) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    action.sa_handler = OnCountSignal;
+    sigaction(SIGUSR1, &action, nullptr);
 
     int master = -1, slave = -1;
     std::string device;

@@ -56,6 +56,7 @@ public:
     [[nodiscard]] int OutBufferCount() override;
     std::string Input() override;
     void Output(const std::string& bytes) override;
+    void SetWakeThreshold(std::size_t chars) override;
     [[nodiscard]] bool Gone() const override { return gone_; }
 
     // A pseudo-terminal: no modem lines, always 8 data bits without parity.
@@ -71,6 +72,10 @@ private:
     std::string settings_ = "9600,n,8,1";
     LineSettings line_;
     bool rts_ = false, dtr_ = false;
+    // The minimum read count in force (1: none), and the terminal's own
+    // minimum read count and time-out from before it was changed.
+    std::size_t wakeThreshold_ = 1;
+    unsigned char ownMin_ = 0, ownTime_ = 0;
 };
 
 // The operator of wmctl: questions are answered by a policy (from the
