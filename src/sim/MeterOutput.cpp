@@ -34,9 +34,9 @@ void Meter::TakeReading() {
     if (m.kind == Motion::Steady) return;
     if (m.kind == Motion::Ramp) {
         // A sawtooth: low, low + step, ... up to high, then low again.
-        const std::int64_t steps = (std::int64_t{m.high} - m.low) / std::max(m.step, 1) + 1;
-        const auto climbed = static_cast<std::int64_t>(m.taken % static_cast<std::uint64_t>(std::max<std::int64_t>(steps, 1)));
-        readings.gross = static_cast<std::int32_t>(m.low + climbed * m.step);
+        const std::int64_t span = std::max<std::int64_t>(std::int64_t{m.high} - m.low, 0);
+        const auto steps = static_cast<std::uint64_t>(span / std::max(m.step, 1) + 1);
+        readings.gross = static_cast<std::int32_t>(m.low + static_cast<std::int64_t>(m.taken % steps) * m.step);
     } else {
         readings.gross = m.centre + Noise();
     }
