@@ -45,7 +45,7 @@ public:
     // record instead of once per character. chars of 0 or 1: every character
     // wakes it again (the default). Writing to the port, and closing or
     // opening it, end the hold-back, so a reply is never held back. Ports that
-    // cannot hold characters back ignore it.
+    // cannot hold characters back, or gain nothing by it, ignore it.
     virtual void SetWakeThreshold(std::size_t chars) { (void)chars; }
 
     // True once the device has gone away while open (a USB adapter pulled,

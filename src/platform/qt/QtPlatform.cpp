@@ -4,6 +4,7 @@
 #include <QTime>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #ifdef Q_OS_UNIX
 #include <termios.h>
@@ -86,6 +87,12 @@ bool QtSerialPort::SetSettings(const std::string& settings) {
 
 bool QtSerialPort::IsPseudoTerminal() const { return device_.rfind("/dev/pts/", 0) == 0; }
 
+bool QtSerialPort::IsUsbAdapter() const {
+    std::error_code error;
+    const std::string device = std::filesystem::canonical(device_, error).string();
+    return !error && (device.rfind("/dev/ttyUSB", 0) == 0 || device.rfind("/dev/ttyACM", 0) == 0);
+}
+
 namespace {
 std::string Explain(QSerialPort::SerialPortError e, const QString& qtText) {
     switch (e) {
@@ -104,6 +111,7 @@ bool QtSerialPort::Open(std::string& error) {
     if (port_.isOpen()) port_.close();
     gone_ = false;
     wakeThreshold_ = 1;
+    usbAdapter_ = IsUsbAdapter();
     port_.setBaudRate(line_.baud);
     // A pseudo-terminal carries 8 bits without parity whatever is asked and
     // refuses 7 data bits or parity; the simulated meter reads 8-bit text.
@@ -134,11 +142,14 @@ void QtSerialPort::Close() {
 // does so), so Qt's read notifier, and with it the program, sleeps until the
 // record under way can be complete. Read() itself is non-blocking and still
 // returns whatever is waiting. A threshold that stays the same costs no call:
-// with records of one length the minimum is set once per run.
+// with records of one length the minimum is set once per run, and again only
+// when a reader woken late finds part of the next record. A USB adapter is
+// left alone: its packets hold several records anyway, and each change would
+// cost a request to the adapter.
 void QtSerialPort::SetWakeThreshold(std::size_t chars) {
 #ifdef Q_OS_UNIX
     const std::size_t wanted = std::clamp<std::size_t>(chars, 1, 255);
-    if (!port_.isOpen() || gone_ || wanted == wakeThreshold_) return;
+    if (!port_.isOpen() || gone_ || wanted == wakeThreshold_ || usbAdapter_) return;
     const int fd = static_cast<int>(port_.handle());
     termios t{};
     if (tcgetattr(fd, &t) != 0) return;

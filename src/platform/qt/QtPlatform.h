@@ -61,6 +61,10 @@ public:
 
     // A pseudo-terminal: no modem lines, always 8 data bits without parity.
     [[nodiscard]] bool IsPseudoTerminal() const;
+    // A USB serial adapter (ttyUSB, ttyACM, or a link to one): it delivers
+    // characters in packets, and its driver passes every settings change on
+    // to the adapter as a USB request.
+    [[nodiscard]] bool IsUsbAdapter() const;
 
 private:
     void OnError(QSerialPort::SerialPortError error);
@@ -76,6 +80,7 @@ private:
     // minimum read count and time-out from before it was changed.
     std::size_t wakeThreshold_ = 1;
     unsigned char ownMin_ = 0, ownTime_ = 0;
+    bool usbAdapter_ = false;
 };
 
 // The operator of wmctl: questions are answered by a policy (from the
