@@ -32,6 +32,7 @@ bool MemorySerialPort::Open(std::string& error) {
 
 void MemorySerialPort::Close() {
     open_ = false;
+    wakeThreshold_ = 1;
     in_.clear();
 }
 
@@ -61,6 +62,7 @@ std::string MemorySerialPort::Input() {
 
 void MemorySerialPort::Output(const std::string& bytes) {
     if (!open_ || bytes.empty()) return;
+    wakeThreshold_ = 1;
     if (gone_) {
         stuckOut_ += static_cast<int>(bytes.size());
         return;

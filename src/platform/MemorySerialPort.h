@@ -31,6 +31,9 @@ public:
     std::string Input() override;
     void Output(const std::string& bytes) override;
     [[nodiscard]] bool Gone() const override { return gone_; }
+    // Kept, not acted on: every character still wakes a wait in virtual time.
+    void SetWakeThreshold(std::size_t chars) override { wakeThreshold_ = chars > 1 ? chars : 1; }
+    [[nodiscard]] std::size_t WakeThreshold() const { return wakeThreshold_; }
 
     // --- the peer's side ---
     // Each byte the program writes, at the moment its stop bit has left.
@@ -71,6 +74,7 @@ private:
     int stuckOut_ = 0; // characters that will never leave a dead port
     int handshaking_ = 0;
     int opens_ = 0;
+    std::size_t wakeThreshold_ = 1;
     std::string in_;
     std::uint64_t txBusyUntilUs_ = 0;
     std::uint64_t rxBusyUntilUs_ = 0;

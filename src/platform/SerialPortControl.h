@@ -2,6 +2,7 @@
 // The serial line to the meter, reduced to what the program uses of a serial
 // port: settings text, open/close, the two modem lines, buffer counts, read
 // everything waiting, write. Byte-transparent: every char is one byte 0..255.
+#include <cstddef>
 #include <string>
 
 namespace wm {
@@ -36,6 +37,16 @@ public:
     // All characters waiting, possibly none.
     virtual std::string Input() = 0;
     virtual void Output(const std::string& bytes) = 0;
+
+    // A reader of the meter's continuous output knows how many characters
+    // the record under way still needs: until that many are waiting, no
+    // arrival is of use to it. A port that can hold characters back (a
+    // terminal device's minimum read count) then wakes the program once per
+    // record instead of once per character. chars of 0 or 1: every character
+    // wakes it again (the default). Writing to the port, and closing or
+    // opening it, end the hold-back, so a reply is never held back. Ports that
+    // cannot hold characters back, or gain nothing by it, ignore it.
+    virtual void SetWakeThreshold(std::size_t chars) { (void)chars; }
 
     // True once the device has gone away while open (a USB adapter pulled,
     // the far end of a pseudo-terminal closed): nothing more can be read or

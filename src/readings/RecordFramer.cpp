@@ -72,6 +72,7 @@ std::optional<std::string> RecordFramer::Feed(std::string_view bytes) {
                 state_ = use_ == FramerUse::List ? FramerState::Measuring : FramerState::Running;
             continue;
         }
+        recordLength_ = length;
         if (state_ == FramerState::Measuring) {
             sample_ = buffer_.substr(from, length - 1) + "p";
             state_ = FramerState::Running;

@@ -93,12 +93,22 @@ public:
     // between arrivals).
     [[nodiscard]] std::size_t Buffered() const { return buffer_.size(); }
     [[nodiscard]] std::size_t MaxBuffered() const { return maxBuffered_; }
+    // The length of the last whole record measured or shown, its end
+    // character included; 0 before the first.
+    [[nodiscard]] std::size_t RecordLength() const { return recordLength_; }
+    // The characters the record under way still needs if it is as long as
+    // the last one; 1 when that is not known or already passed. A reader
+    // need not wake before that many have arrived.
+    [[nodiscard]] std::size_t CharsToRecordEnd() const {
+        return recordLength_ > buffer_.size() ? recordLength_ - buffer_.size() : 1;
+    }
 
 private:
     RecordCharacters chars_;
     std::size_t maxBuffered_;
     std::string buffer_;
     std::string sample_;
+    std::size_t recordLength_ = 0;
     FramerState state_ = FramerState::Synchronising;
     bool paused_ = false;
     FramerUse use_;

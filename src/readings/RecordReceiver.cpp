@@ -13,9 +13,15 @@ void RecordReceiver::Discard() {
 ReceivedRecord RecordReceiver::Next(RecordFramer& framer, const std::function<bool()>& stop,
                                     std::uint32_t quietLimitMs, std::uint32_t quietSinceTick) {
     using Outcome = ReceivedRecord::Outcome;
+    // Leaving without a record: later reads (a reply, another run) must not
+    // be held back.
+    const auto leave = [this](Outcome outcome, std::uint32_t tick) {
+        port_.SetWakeThreshold(1);
+        return ReceivedRecord{outcome, {}, tick};
+    };
     for (;;) {
-        if (stop && stop()) return {Outcome::Stopped, {}, clock_.TickMs()};
-        if (port_.Gone()) return {Outcome::Gone, {}, clock_.TickMs()};
+        if (stop && stop()) return leave(Outcome::Stopped, clock_.TickMs());
+        if (port_.Gone()) return leave(Outcome::Gone, clock_.TickMs());
         const std::string bytes = port_.Input();
         const std::uint32_t now = clock_.TickMs();
         if (!bytes.empty()) {
@@ -26,10 +32,14 @@ ReceivedRecord RecordReceiver::Next(RecordFramer& framer, const std::function<bo
         if (quietLimitMs > 0) {
             // Unsigned difference: right across the tick counter's wrap.
             const std::uint32_t quiet = now - quietSinceTick;
-            if (quiet >= quietLimitMs) return {Outcome::Quiet, {}, now};
+            if (quiet >= quietLimitMs) return leave(Outcome::Quiet, now);
             wait = std::min(wait, quietLimitMs - quiet);
         }
-        if (bytes.empty()) pump_.WaitFor(wait);
+        if (bytes.empty()) {
+            // Records of one length: sleep until the one under way can be whole.
+            port_.SetWakeThreshold(framer.CharsToRecordEnd());
+            pump_.WaitFor(wait);
+        }
     }
 }
 

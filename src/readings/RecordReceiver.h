@@ -4,7 +4,10 @@
 // output this way: every arrival of data on the port is fed to the framer as
 // it comes, and between arrivals the program blocks in its event loop (the
 // window stays responsive, the processor idle) until more data arrives, the
-// caller wants to stop, or a bounded wait runs out.
+// caller wants to stop, or a bounded wait runs out. The output's records are
+// all of one length, so between arrivals the port is asked to hold back what
+// comes until the record under way can be whole: one wake-up per record, not
+// per character, where the port can do that.
 #include <cstdint>
 #include <functional>
 #include <string>

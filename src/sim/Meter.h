@@ -60,6 +60,22 @@ struct Readings {
     std::int32_t peak = 1500;
 };
 
+// How the weight moves from one reading to the next. Steady keeps the
+// readings as they are set; Ramp makes the gross climb by `step` with every
+// reading, from `low`, starting again at `low` once it would pass `high`;
+// Noisy holds the gross at `centre` off by up to the board's noise
+// (CalibBoard::noiseCounts) either way, pseudo-random and the same on every
+// run. With Ramp and Noisy the net follows the gross less the tare and the
+// peak keeps the highest reading of its source.
+enum class Motion { Steady, Ramp, Noisy };
+
+struct ReadingsMotion {
+    Motion kind = Motion::Steady;
+    std::int32_t low = 0, high = 1000, step = 1;
+    std::int32_t centre = 1234;
+    std::uint64_t taken = 0; // readings taken so far
+};
+
 struct Behaviour {
     Protocol protocol = Protocol::Auto;
     bool echo = false; // send back every byte as it arrives
@@ -127,6 +143,7 @@ public:
     bool SetModbusAddress(int address);
 
     Readings readings;
+    ReadingsMotion motion;
     Behaviour behaviour;
     CalibBoard calib;
     [[nodiscard]] std::uint16_t CalibWord(int address) const;
@@ -155,8 +172,11 @@ public:
     [[nodiscard]] Framing FramingFor(char firstByte) const;
     // Answers one complete request (and logs it).
     [[nodiscard]] Reply Handle(const Frame& frame);
-    // One record of the continuous output, framed as the setup says.
-    [[nodiscard]] std::string NextRecord() const;
+    // A new reading: the readings move as `motion` says. Every record of the
+    // continuous output and every reading request ("B2", "B3", "B4") takes one.
+    void TakeReading();
+    // One record of the continuous output: a new reading framed as the setup says.
+    [[nodiscard]] std::string NextRecord();
     // From one record's start to the next; 0: back to back at line rate.
     [[nodiscard]] std::uint64_t RecordIntervalUs() const;
     // A reading as the meter prints it: sign, five digits, the display's

@@ -106,9 +106,10 @@ std::string Meter::AsciiCommand(const std::string& code, bool& understood) {
     bool calibRead = false;
     if (std::string word = CalibRead(code, calibRead); calibRead) return word;
     if (code == "B1") return FormatReading(InputReading());
-    if (code == "B2") return FormatReading(readings.net);
-    if (code == "B3") return FormatReading(readings.gross);
-    if (code == "B4") return FormatReading(readings.peak);
+    if (code == "B2" || code == "B3" || code == "B4") {
+        TakeReading();
+        return FormatReading(code == "B2" ? readings.net : code == "B3" ? readings.gross : readings.peak);
+    }
     if (code == "A0" || code == "A1") {
         output_ = code == "A0";
         return {};

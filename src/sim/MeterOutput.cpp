@@ -1,4 +1,5 @@
 // Readings as the meter prints them, and its continuous output.
+#include <algorithm>
 #include <cstdlib>
 
 #include "sim/Meter.h"
@@ -28,7 +29,25 @@ std::string Meter::FormatReading(std::int32_t counts) const {
     return text;
 }
 
-std::string Meter::NextRecord() const {
+void Meter::TakeReading() {
+    const ReadingsMotion& m = motion;
+    if (m.kind == Motion::Steady) return;
+    if (m.kind == Motion::Ramp) {
+        // A sawtooth: low, low + step, ... up to high, then low again.
+        const std::int64_t span = std::max<std::int64_t>(std::int64_t{m.high} - m.low, 0);
+        const auto steps = static_cast<std::uint64_t>(span / std::max(m.step, 1) + 1);
+        readings.gross = static_cast<std::int32_t>(m.low + static_cast<std::int64_t>(m.taken % steps) * m.step);
+    } else {
+        readings.gross = m.centre + Noise();
+    }
+    ++motion.taken;
+    TareChanged();
+    const std::int32_t source = (ByteAt(33) & 0x02) ? readings.gross : readings.net;
+    if (source > readings.peak) readings.peak = source;
+}
+
+std::string Meter::NextRecord() {
+    TakeReading();
     const int format = ByteAt(9);
     std::vector<std::int32_t> items;
     switch (format & 0x07) {

@@ -31,10 +31,10 @@ std::vector<Outgoing> MeterSession::TakeOutgoing() {
     return out;
 }
 
-std::uint64_t MeterSession::Send(std::uint64_t atUs, std::string bytes) {
+std::uint64_t MeterSession::Send(std::uint64_t atUs, std::string bytes, bool record) {
     const std::uint64_t start = std::max(atUs, lineFreeUs_);
     lineFreeUs_ = start + bytes.size() * charTimeUs_;
-    out_.push_back({start, std::move(bytes)});
+    out_.push_back({start, std::move(bytes), record});
     return start;
 }
 
@@ -59,7 +59,7 @@ void MeterSession::SendRecord(std::uint64_t nowUs) {
         return;
     }
     if (!nextRecordUs_ || *nextRecordUs_ > nowUs) return;
-    const std::uint64_t start = Send(*nextRecordUs_, meter_.NextRecord());
+    const std::uint64_t start = Send(*nextRecordUs_, meter_.NextRecord(), true);
     const std::uint64_t interval = meter_.RecordIntervalUs();
     // Line rate: the next record follows the last byte of this one. A tick
     // that came late does not make up the records it missed.

@@ -19,6 +19,7 @@ namespace wm::sim {
 struct Outgoing {
     std::uint64_t atUs = 0; // when the first byte starts
     std::string bytes;
+    bool record = false; // one record of the continuous output
 };
 
 class MeterSession {
@@ -36,7 +37,7 @@ public:
 private:
     void Serve(std::uint64_t nowUs);
     void SendRecord(std::uint64_t nowUs);
-    std::uint64_t Send(std::uint64_t atUs, std::string bytes);
+    std::uint64_t Send(std::uint64_t atUs, std::string bytes, bool record = false);
 
     Meter& meter_;
     FrameAssembler assembler_;

@@ -110,6 +110,12 @@ private:
             CalibWord(Value(name, arg));
         } else if (name.starts_with("--node")) {
             NodeOption(name, arg);
+        } else if (name == "--readings") {
+            Readings(Value(name, arg));
+        } else if (name == "--ramp") {
+            Ramp(Value(name, arg));
+        } else if (name == "--seed") {
+            Seed(Value(name, arg));
         } else {
             FaultOption(name, arg);
         }
@@ -253,6 +259,44 @@ private:
             static_cast<std::uint16_t>(static_cast<std::uint8_t>((*w)[0]) << 8 | static_cast<std::uint8_t>((*w)[1])));
     }
 
+    void Readings(const std::optional<std::string>& v) {
+        if (!v) return;
+        std::optional<Motion>& m = result_.options.readings;
+        if (*v == "steady")
+            m = Motion::Steady;
+        else if (*v == "ramp")
+            m = Motion::Ramp;
+        else if (*v == "noisy")
+            m = Motion::Noisy;
+        else
+            Fail("--readings takes steady, ramp or noisy, not \"" + *v + "\"");
+    }
+
+    // LOW:HIGH:STEP, the range within the display's five digits.
+    void Ramp(const std::optional<std::string>& v) {
+        if (!v) return;
+        std::string head, step, low, high;
+        ReadingsMotion r;
+        if (!SplitLast(*v, head, step) || !SplitLast(head, low, high) ||
+            !ParseNumber(low, r.low, -99999, 99999) || !ParseNumber(high, r.high, r.low + 1, 99999) ||
+            !ParseNumber(step, r.step, 1, 99999)) {
+            Fail("--ramp takes LOW:HIGH:STEP with -99999 <= LOW < HIGH <= 99999 and STEP from 1 to 99999, not \"" +
+                 *v + "\"");
+            return;
+        }
+        result_.options.ramp = r;
+    }
+
+    void Seed(const std::optional<std::string>& v) {
+        if (!v) return;
+        std::uint32_t seed = 0;
+        if (!ParseNumber(*v, seed, std::uint32_t{0}, std::uint32_t{4294967295U})) {
+            Fail("--seed takes a whole number from 0 to 4294967295, not \"" + *v + "\"");
+            return;
+        }
+        result_.options.seed = seed;
+    }
+
     void Baud(const std::optional<std::string>& v) {
         if (!v) return;
         int n = 0;
@@ -331,8 +375,22 @@ std::string SimUsage() {
            "  --echo                send back every byte received (a line that echoes)\n"
            "  --delay MS            think time before each reply (default 10)\n"
            "  --record-ms MS        continuous output: time between records (default:\n"
-           "                        the setup's output rate)\n"
+           "                        the setup's output rate; its line rate sends them back\n"
+           "                        to back). At exit, and at SIGUSR1, wmsim says on\n"
+           "                        standard error how many records it has sent\n"
            "  --log FILE            write every request and reply, with times, to FILE\n"
+           "\n"
+           "Readings (the continuous output and the reading requests B2, B3, B4):\n"
+           "  --readings MODE       steady: gross and net 1234, peak 1500 (the default);\n"
+           "                        ramp: the gross climbs by a step with every reading\n"
+           "                        from the low end of a range, and starts again there\n"
+           "                        once it would pass the high end; noisy: gross 1234\n"
+           "                        off by up to --noise counts either way. The net\n"
+           "                        follows the gross less the tare, the peak keeps the\n"
+           "                        highest reading\n"
+           "  --ramp LOW:HIGH:STEP  the ramp's range and step in counts (default 0:1000:1)\n"
+           "  --seed N              start of the noise's pseudo-random sequence (default\n"
+           "                        12345): the same seed gives the same readings every run\n"
            "\n"
            "Calibration of the signal conditioner:\n"
            "  --input X             input at the terminals, as a fraction of the selected\n"
@@ -340,7 +398,8 @@ std::string SimUsage() {
            "                        it the input reading is the fixed simulated value\n"
            "  --input-file FILE     read X from FILE at every input reading, so a test can\n"
            "                        change the input while the meter runs\n"
-           "  --noise N             readings off by up to N counts either way (default 2)\n"
+           "  --noise N             readings off by up to N counts either way (default 2):\n"
+           "                        the input reading, and the weight with --readings noisy\n"
            "  --calib-word AA:WWWW  store word WWWW at calibration address AA (hex)\n"
            "\n"
            "Misbehaviour, per command. CMD is a Custom ASCII command code or its start\n"
@@ -401,6 +460,13 @@ bool ApplySimOptions(const SimOptions& options, Meter& meter, std::string& probl
     if (options.noiseCounts) meter.calib.noiseCounts = *options.noiseCounts;
     for (const auto& [address, word] : options.calibWords)
         meter.SetCalibWord(address, word);
+    if (options.ramp) {
+        meter.motion.low = options.ramp->low;
+        meter.motion.high = options.ramp->high;
+        meter.motion.step = options.ramp->step;
+    }
+    if (options.readings) meter.motion.kind = *options.readings;
+    if (options.seed) meter.calib.noiseState = *options.seed;
     if (!options.inputFile.empty()) {
         // A file that is missing or holds no number leaves the input as it was.
         meter.calib.inputSource = [file = options.inputFile]() -> std::optional<double> {

@@ -37,6 +37,10 @@ struct SimOptions {
     std::string nodeAddress;
     NodeOptions node;
     std::string strangerAddress;
+    // Readings that move: the kind, the ramp's range and step, the noise's seed.
+    std::optional<Motion> readings;
+    std::optional<ReadingsMotion> ramp; // low, high and step
+    std::optional<std::uint32_t> seed;
     bool help = false;
 };
 

@@ -128,13 +128,10 @@ struct RunResult {
     std::string out, err;
 };
 
-// Runs a program to its end with a deadline; output goes through files so
-// neither pipe can fill up.
-inline RunResult RunProgram(const std::vector<std::string>& argsIn, const std::filesystem::path& dir, int timeoutMs = 30000) {
-    const auto outFile = dir / "stdout.txt", errFile = dir / "stderr.txt";
-    int doneFd = -1;
-    const pid_t pid = StartWithOutputFiles(argsIn, outFile, errFile, doneFd);
-    if (pid < 0) return {};
+// Waits for a program started by StartWithOutputFiles to end, with a
+// deadline (killed when it passes), and collects its output.
+inline RunResult WaitWithOutputFiles(pid_t pid, int doneFd, const std::filesystem::path& outFile,
+                                     const std::filesystem::path& errFile, int timeoutMs) {
     RunResult r;
     pollfd waitEnd{doneFd, POLLIN, 0};
     const bool ended = poll(&waitEnd, 1, timeoutMs) > 0;
@@ -155,6 +152,31 @@ inline RunResult RunProgram(const std::vector<std::string>& argsIn, const std::f
     r.out = slurp(outFile);
     r.err = slurp(errFile);
     return r;
+}
+
+// Runs a program to its end with a deadline; output goes through files so
+// neither pipe can fill up.
+inline RunResult RunProgram(const std::vector<std::string>& argsIn, const std::filesystem::path& dir, int timeoutMs = 30000) {
+    const auto outFile = dir / "stdout.txt", errFile = dir / "stderr.txt";
+    int doneFd = -1;
+    const pid_t pid = StartWithOutputFiles(argsIn, outFile, errFile, doneFd);
+    if (pid < 0) return {};
+    return WaitWithOutputFiles(pid, doneFd, outFile, errFile, timeoutMs);
+}
+
+// Reads from fd until the byte `end` (kept) or the deadline.
+inline std::string ReadUntil(int fd, char end, int timeoutMs) {
+    std::string bytes;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (bytes.empty() || bytes.back() != end) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        pollfd ready{fd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) break;
+        char c;
+        if (read(fd, &c, 1) != 1) break;
+        bytes.push_back(c);
+    }
+    return bytes;
 }
 
 } // namespace wm::e2e

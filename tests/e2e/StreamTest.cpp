@@ -4,6 +4,9 @@
 // wire (read back from wmsim's request log).
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
+#include <chrono>
 #include <sstream>
 
 #include "Processes.h"
@@ -34,49 +37,70 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// One wmsim process, started from a setup file and logging every request.
+struct MeterProcess {
+    std::unique_ptr<SimProcess> sim;
+    std::filesystem::path setup, log;
+    std::size_t logLinesSeen = 0;
+};
+
 struct Stream : ::testing::Test {
     std::filesystem::path dir;
-    std::unique_ptr<SimProcess> sim;
-    std::size_t logLinesSeen = 0;
+    MeterProcess meter;
+    SimProcess* sim = nullptr; // meter's
 
     void SetUp() override { dir = MakeTestFolder(); }
     void TearDown() override {
-        sim.reset();
+        meter.sim.reset();
         std::filesystem::remove_all(dir);
     }
-    // A meter started from the setup image, logging every request it hears.
-    void StartMeter(const std::string& image) {
-        std::ofstream(dir / "meter.WT", std::ios::binary) << image << "\r\n0\r\n";
-        sim.reset();
-        logLinesSeen = 0;
-        sim = std::make_unique<SimProcess>(std::vector<std::string>{
-            "--baud", "9600", "--delay", "0", "--setup", (dir / "meter.WT").string(), "--log", (dir / "log.txt").string()});
-        ASSERT_FALSE(sim->Device().empty());
+    // A meter started from the setup image, logging every request it hears;
+    // name keeps the files of two meters apart.
+    void StartMeter(MeterProcess& m, const std::string& image, const std::string& name,
+                    const std::vector<std::string>& extra = {}) {
+        m.setup = dir / (name + ".WT");
+        m.log = dir / (name + "-log.txt");
+        std::ofstream(m.setup, std::ios::binary) << image << "\r\n0\r\n";
+        m.sim.reset();
+        m.logLinesSeen = 0;
+        std::vector<std::string> args{"--baud", "9600", "--delay", "0", "--setup", m.setup.string(), "--log",
+                                      m.log.string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        m.sim = std::make_unique<SimProcess>(args);
+        ASSERT_FALSE(m.sim->Device().empty());
     }
-    RunResult Wm(std::vector<std::string> args) {
+    void StartMeter(const std::string& image) {
+        StartMeter(meter, image, "meter");
+        sim = meter.sim.get();
+    }
+    std::vector<std::string> WmArgs(const MeterProcess& m, const std::vector<std::string>& args) const {
         std::vector<std::string> all{Bin("wmctl"), "--settings", (dir / "Settings.SSS").string(), "--port",
-                                     sim->Device()};
+                                     m.sim->Device()};
         all.insert(all.end(), args.begin(), args.end());
-        return RunProgram(all, dir, 15000);
+        return all;
+    }
+    RunResult Wm(const std::vector<std::string>& args, const MeterProcess* m = nullptr) {
+        return RunProgram(WmArgs(m != nullptr ? *m : meter, args), dir, 15000);
     }
     // The requests the meter heard since the last call, as the log quotes
-    // them. A reading asked
-    // for first is answered only after everything sent before it was heard
-    // and logged, so the log is complete up to it.
-    std::vector<std::string> Heard() {
-        EXPECT_EQ(Wm({"read", "gross"}).exitCode, 0);
+    // them. A reading asked for first is answered only after everything sent
+    // before it was heard and logged, so the log is complete up to it; and it
+    // is answered cleanly only when the continuous output has stopped.
+    std::vector<std::string> Heard(MeterProcess& m) {
+        EXPECT_EQ(Wm({"read", "gross"}, &m).exitCode, 0);
         std::vector<std::string> heard;
-        std::ifstream in(dir / "log.txt");
+        std::ifstream in(m.log);
         std::size_t n = 0;
         for (std::string line; std::getline(in, line);) {
-            if (n++ < logLinesSeen) continue;
+            if (n++ < m.logLinesSeen) continue;
             const std::size_t at = line.find(" rx=");
             const std::size_t from = line.find('"', at) + 1;
             heard.push_back(line.substr(from, line.find('"', from) - from));
         }
-        logLinesSeen = n;
+        m.logLinesSeen = n;
         return heard;
     }
+    std::vector<std::string> Heard() { return Heard(meter); }
 };
 
 TEST_F(Stream, fiveRecordsInEachFormBetweenTheStartAndStopCommands) {
@@ -128,6 +152,8 @@ TEST_F(Stream, setupFileGivesTheRecordCharacters) {
     } rows[] = {
         // "Include LF": records end CR LF, cut at the line feed.
         {SetupWith({{45, "A1"}}), "+01234", R"("+01234\r\n")"},
+        // Net and gross in one record, CR after the last item.
+        {SetupWith({{9, "00"}}), "+01234 +01234", R"("+01234 +01234\r")"},
         // Custom start "S" and stop "E" characters, revision 6.
         {SetupWith({{9, "21"}, {125, "45"}, {127, "53"}}), "t+01234p", nullptr},
         // Stop code 0: the start character ends the records, no "t".
@@ -148,6 +174,16 @@ TEST_F(Stream, setupFileGivesTheRecordCharacters) {
         ASSERT_EQ(json.exitCode, 0) << json.err;
         EXPECT_EQ(Lines(json.out), std::vector<std::string>(2, row.json));
     }
+
+    // "End of each item" with net, gross and peak: every item ends a record,
+    // so each line holds one reading (which ones depends on how the records
+    // arrive: those queued behind a shown one are dropped).
+    StartMeter(SetupWith({{9, "0C"}}));
+    const RunResult items = Wm({"stream", "-n", "6", "--setup", (dir / "meter.WT").string()});
+    ASSERT_EQ(items.exitCode, 0) << items.err;
+    const std::vector<std::string> lines = Lines(items.out);
+    EXPECT_EQ(lines.size(), 6u);
+    for (const std::string& line : lines) EXPECT_TRUE(line == "+01234" || line == "+01500") << line;
 }
 
 TEST_F(Stream, withoutASetupFileTheRecordCharactersComeFromAGet) {
@@ -219,6 +255,65 @@ TEST_F(Stream, ctrlCOrAClosedOutputStopsTheMeter) {
     abandoned.out = -1;
     EXPECT_EQ(abandoned.Wait(), 1);
     EXPECT_EQ(Heard(), startAndStop);
+}
+
+// The plot and graph stop the output with a single asterisk, the list with
+// sixteen: on the pseudo-terminal as in memory, the meter skips them all.
+// Records framed S...E tell the output apart from the replies, which end in
+// CR: once stopped, a reading comes back alone.
+TEST_F(Stream, theOutputStopsAfterASingleAsteriskToo) {
+    WriteSettings(dir / "Settings.SSS", '0');
+    StartMeter(SetupWith({{9, "21"}, {125, "45"}, {127, "53"}}));
+    const int line = open(sim->Device().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(line, 0);
+    const auto send = [line](const std::string& bytes) {
+        return write(line, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    };
+    ASSERT_TRUE(send("*1A0\r\n"));
+    EXPECT_EQ(ReadUntil(line, 'E', 5000), "S+01234E");
+    ASSERT_TRUE(send("*1A1\r\n*1B3\r\n"));
+    const std::string throughStop = ReadUntil(line, '\r', 5000);
+    EXPECT_TRUE(throughStop.ends_with("+01234\r")) << throughStop;
+    ASSERT_TRUE(send("*1B3\r\n"));
+    EXPECT_EQ(ReadUntil(line, '\r', 5000), "+01234\r") << "no record after the stop";
+    close(line);
+    EXPECT_EQ(Heard(), (std::vector<std::string>{"*1A0\\r\\n", "*1A1\\r\\n", "*1B3\\r\\n", "*1B3\\r\\n",
+                                                "*1B3\\r\\n"}));
+}
+
+// No record for 10 s ends the run with exit 1, the output stopped: a meter
+// that never starts its output, and one whose records never end with the
+// character wmctl waits for (its setup file says S...E, the meter sends CR).
+// Both run at once, so the test waits the 10 s only once.
+TEST_F(Stream, tenSecondsWithoutARecordEndTheRunWithExit1) {
+    WriteSettings(dir / "Settings.SSS", '0');
+    MeterProcess silent, mismatched;
+    StartMeter(silent, SetupWith({}), "silent", {"--silent", "A0"});
+    StartMeter(mismatched, SetupWith({}), "mismatched");
+    const auto custom = dir / "custom.WT";
+    std::ofstream(custom, std::ios::binary) << SetupWith({{9, "21"}, {125, "45"}, {127, "53"}}) << "\r\n0\r\n";
+
+    const auto started = std::chrono::steady_clock::now();
+    int doneA = -1, doneB = -1;
+    const pid_t a = StartWithOutputFiles(WmArgs(silent, {"stream", "--setup", silent.setup.string()}),
+                                         dir / "a.out", dir / "a.err", doneA);
+    const pid_t b = StartWithOutputFiles(WmArgs(mismatched, {"stream", "--setup", custom.string()}),
+                                         dir / "b.out", dir / "b.err", doneB);
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    const RunResult neverStarted = WaitWithOutputFiles(a, doneA, dir / "a.out", dir / "a.err", 20000);
+    const RunResult neverEnded = WaitWithOutputFiles(b, doneB, dir / "b.out", dir / "b.err", 20000);
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(took, std::chrono::seconds(10));
+    for (const RunResult* r : {&neverStarted, &neverEnded}) {
+        EXPECT_EQ(r->exitCode, 1) << r->err;
+        EXPECT_EQ(r->out, "");
+        EXPECT_NE(r->err.find("no record came for 10 s; the continuous output was stopped"), std::string::npos)
+            << r->err;
+    }
+    const std::vector<std::string> startAndStop{"*1A0\\r\\n", "****************1A1\\r\\n", "*1B3\\r\\n"};
+    EXPECT_EQ(Heard(silent), startAndStop);
+    EXPECT_EQ(Heard(mismatched), startAndStop);
 }
 
 TEST_F(Stream, modbusIsRefusedWithoutSendingAnythingAndBadArgumentsToo) {

@@ -92,6 +92,20 @@ TEST(RecordFramer, showsTheOldestWholeRecordAndDropsTheQueueBehindIt) {
     EXPECT_EQ(framer.Buffered(), 0u);
 }
 
+// What a reader may wait for: the rest of a record as long as the last whole
+// one; the partial record dropped at the start does not count.
+TEST(RecordFramer, knowsHowManyCharactersTheRecordUnderWayStillNeeds) {
+    RecordFramer framer(RecordCharacters{});
+    EXPECT_EQ(framer.CharsToRecordEnd(), 1u) << "no whole record yet";
+    EXPECT_EQ(framer.Feed("34\r+01234\r+0"), std::nullopt);
+    EXPECT_EQ(framer.RecordLength(), 7u);
+    EXPECT_EQ(framer.CharsToRecordEnd(), 5u);
+    EXPECT_EQ(framer.Feed("1234\r+01"), "+01234\r");
+    EXPECT_EQ(framer.CharsToRecordEnd(), 4u);
+    EXPECT_EQ(framer.Feed("2345678"), std::nullopt);
+    EXPECT_EQ(framer.CharsToRecordEnd(), 1u) << "already longer than the last";
+}
+
 TEST(RecordFramer, chunkingChangesNothingWhileEachArrivalEndsOneRecordAtMost) {
     const std::string stream = "01\r+0001\r-0002\r+0003\r+0004\r";
     const std::vector<std::string> expected = {"-0002\r", "+0003\r", "+0004\r"};

@@ -41,6 +41,25 @@ TEST(RecordReceiver, handsOverEachShownRecordWhenItArrivesAndWaitsInBetween) {
     EXPECT_LE(rig.time.Waits(), 5u * 7u) << "one wait per arrival (a character here), no polling";
 }
 
+// Between arrivals the port may hold characters back until the record under
+// way can be whole; leaving without a record ends that, so nothing that comes
+// later (the reply to the next command) is held back.
+TEST(RecordReceiver, asksThePortToWakeItOncePerRecordUntilItStops) {
+    Rig rig;
+    for (int i = 0; i < 4; ++i) rig.port.SendFromPeer("+0000" + std::to_string(i) + "\r", 100'000u * (i + 1));
+    RecordFramer framer(RecordCharacters{});
+    ASSERT_EQ(rig.receiver.Next(framer, [] { return false; }).record, "+00002\r");
+    std::size_t whileWaiting = 0;
+    bool stop = false;
+    rig.time.AfterUs(50'000, [&] {
+        whileWaiting = rig.port.WakeThreshold();
+        stop = true;
+    });
+    EXPECT_EQ(rig.receiver.Next(framer, [&] { return stop; }).outcome, Outcome::Stopped);
+    EXPECT_EQ(whileWaiting, 7u);
+    EXPECT_EQ(rig.port.WakeThreshold(), 1u);
+}
+
 TEST(RecordReceiver, endsOnStopGoneAndQuiet) {
     Rig rig;
     RecordFramer framer(RecordCharacters{});

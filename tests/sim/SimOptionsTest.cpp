@@ -16,7 +16,8 @@ TEST(SimOptions, everyOptionIsUnderstood) {
          "17",          "--echo",   "--delay",        "0",         "--log",      "/tmp/x.log",
          "--setup",     "a.WT",     "--silent",       "B3",        "--truncate", "XU1DZ:60",
          "--corrupt",   "03",       "--late",         "G130:4000", "--split",    "X26DZ:4:200",
-         "--exception", "030045:2", "--record-ms",    "250"});
+         "--exception", "030045:2", "--record-ms",    "250",       "--readings", "ramp",
+         "--ramp",      "-5:20:5",  "--seed",         "99"});
     ASSERT_EQ(p.error, "");
     const SimOptions& o = p.options;
     EXPECT_EQ(o.baud, 19200);
@@ -35,6 +36,19 @@ TEST(SimOptions, everyOptionIsUnderstood) {
     EXPECT_EQ(o.faults[4].chars, 4U);
     EXPECT_EQ(o.faults[4].ms, 200U);
     EXPECT_EQ(o.faults[5].code, 2);
+    EXPECT_EQ(o.readings, Motion::Ramp);
+    ASSERT_TRUE(o.ramp);
+    EXPECT_EQ(o.ramp->low, -5);
+    EXPECT_EQ(o.ramp->high, 20);
+    EXPECT_EQ(o.ramp->step, 5);
+    SimOptions withoutFile = o;
+    withoutFile.setupFile.clear();
+    Meter meter;
+    std::string problem;
+    ASSERT_TRUE(ApplySimOptions(withoutFile, meter, problem)) << problem;
+    EXPECT_EQ(meter.motion.kind, Motion::Ramp);
+    EXPECT_EQ(meter.motion.step, 5);
+    EXPECT_EQ(meter.calib.noiseState, 99U);
 }
 
 TEST(SimOptions, theNodesOptionsAreUnderstood) {
@@ -64,7 +78,9 @@ TEST(SimOptions, badCommandLinesAreRefusedWithAReason) {
         {"--address", "12"},   {"--modbus-address", "0"},
         {"--truncate", "B3"},  {"--truncate", "B3:x"},
         {"--split", "B3:4"},   {"--delay", "-1"},
-        {"--frobnicate"},
+        {"--readings", "saw"}, {"--ramp", "10:10:1"},
+        {"--ramp", "0:10:0"},  {"--ramp", "0:10"},
+        {"--seed", "-1"},      {"--frobnicate"},
     };
     for (const auto& args : rows)
         EXPECT_NE(ParseSimOptions(args).error, "") << args[0];

@@ -1,6 +1,7 @@
 // wmsim: a simulated weight meter on a pseudo-terminal. It prints the
 // device path of the terminal's slave side as its first line, then serves
-// the meter on the master side in real time until SIGTERM or SIGINT: bytes
+// the meter on the master side in real time until SIGTERM or SIGINT (SIGUSR1
+// makes it say how many records of the continuous output it has sent): bytes
 // in as they arrive, replies paced at the baud rate, the RTU silence and
 // the continuous output driven by ppoll time-outs (no busy waiting). With
 // --node it is also the serial-to-Ethernet node in front of that meter.
@@ -34,8 +35,14 @@
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t countRequested = 0;
 
 void OnStopSignal(int) { stopRequested = 1; }
+void OnCountSignal(int) { countRequested = 1; }
+
+void SayRecordsSent(std::uint64_t records) {
+    std::cerr << "wmsim: " << records << " records of the continuous output sent" << std::endl;
+}
 
 std::uint64_t MonotonicUs() {
     timespec ts{};
@@ -59,23 +66,32 @@ public:
         std::uint64_t t = std::max(piece.atUs, lastUs_);
         for (char c : piece.bytes) {
             t += charTimeUs_;
-            queue_.push_back({t, c});
+            queue_.push_back({t, c, false});
         }
+        if (piece.record && !piece.bytes.empty()) queue_.back().endsRecord = true;
         lastUs_ = t;
     }
 
     // Writes what is due. A full terminal buffer (nobody reading the slave
-    // side) drops the bytes, as a line with nobody listening would.
+    // side) drops the bytes, as a line with nobody listening would; a record
+    // counts as sent once its last byte was written.
     void WriteDue(int fd, std::uint64_t nowUs) {
         std::string due;
+        std::vector<std::size_t> recordEnds;
         while (!queue_.empty() && queue_.front().dueUs <= nowUs) {
+            if (queue_.front().endsRecord) recordEnds.push_back(due.size());
             due.push_back(queue_.front().byte);
             queue_.pop_front();
         }
-        if (!due.empty() && write(fd, due.data(), due.size()) < 0 && errno != EAGAIN) {
-            std::cerr << "wmsim: write: " << std::strerror(errno) << "\n";
-        }
+        if (due.empty()) return;
+        const ssize_t written = write(fd, due.data(), due.size());
+        if (written < 0 && errno != EAGAIN) std::cerr << "wmsim: write: " << std::strerror(errno) << "\n";
+        for (std::size_t end : recordEnds)
+            if (written > 0 && end < static_cast<std::size_t>(written)) ++recordsSent_;
     }
+
+    // Records of the continuous output written whole.
+    [[nodiscard]] std::uint64_t RecordsSent() const { return recordsSent_; }
 
     [[nodiscard]] std::optional<std::uint64_t> NextDueUs() const {
         if (queue_.empty()) return std::nullopt;
@@ -86,9 +102,11 @@ private:
     struct Byte {
         std::uint64_t dueUs;
         char byte;
+        bool endsRecord;
     };
     std::uint64_t charTimeUs_;
     std::uint64_t lastUs_ = 0;
+    std::uint64_t recordsSent_ = 0;
     std::deque<Byte> queue_;
 };
 
@@ -134,9 +152,11 @@ int Serve(wm::sim::Meter& meter, const wm::sim::SimOptions& options, int master,
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);
     sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
     sigdelset(&waitMask, SIGINT);
     sigdelset(&waitMask, SIGTERM);
+    sigdelset(&waitMask, SIGUSR1);
 
     while (!stopRequested) {
         std::optional<std::uint64_t> deadline = session.NextDeadlineUs();
@@ -170,7 +190,12 @@ int Serve(wm::sim::Meter& meter, const wm::sim::SimOptions& options, int master,
             output.Add(piece);
         output.WriteDue(master, NowUs());
         WriteLog(meter, node, log);
+        if (countRequested) {
+            countRequested = 0;
+            SayRecordsSent(output.RecordsSent());
+        }
     }
+    SayRecordsSent(output.RecordsSent());
     return 0;
 }
 
@@ -206,6 +231,8 @@ int main(int argc, char** argv) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    action.sa_handler = OnCountSignal;
+    sigaction(SIGUSR1, &action, nullptr);
 
     (void)NowUs(); // the log's times count from here
     const std::uint64_t charTimeUs = 10'000'000ULL / static_cast<std::uint64_t>(parsed.options.baud);

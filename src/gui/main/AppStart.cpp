@@ -1,6 +1,13 @@
 #include "gui/main/AppStart.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 
@@ -9,6 +16,7 @@
 #include "gui/main/Screenshots.h"
 #include "gui/main/frmEther.h"
 #include "gui/main/frmMMenu.h"
+#include "gui/readings/frmList.h"
 #include "platform/qt/QtNodeSockets.h"
 #include "platform/qt/QtPlatform.h"
 
@@ -20,7 +28,18 @@ constexpr const char* kUsage =
     "usage: wmsetup [--settings FILE] [--port DEVICE] [--screenshots DIR]\n"
     "  --settings FILE     the Settings.SSS to read and rewrite (default: the one in the program's folder)\n"
     "  --port DEVICE       serial device to use instead of the one the settings' port number names\n"
-    "  --screenshots DIR   draw every window into PNG files in DIR and end (works without a display)\n";
+    "  --screenshots DIR   draw every window into PNG files in DIR and end (works without a display)\n"
+    "  --bench-list S      open Readings > List at once, End it at Ctrl+C or after S seconds, print\n"
+    "                      \"N records shown\" and end (the readings benchmark's client)\n";
+
+// The benchmark's Ctrl+C reaches the event loop through this pipe.
+int benchInterruptPipe[2] = {-1, -1};
+
+void OnBenchInterrupt(int) {
+    const char byte = 1;
+    const ssize_t n = write(benchInterruptPipe[1], &byte, 1);
+    (void)n;
+}
 
 } // namespace
 
@@ -33,7 +52,7 @@ std::optional<WmsetupOptions> ParseWmsetupOptions(const std::vector<std::string>
             o.help = true;
             continue;
         }
-        if (a != "--settings" && a != "--port" && a != "--screenshots") {
+        if (a != "--settings" && a != "--port" && a != "--screenshots" && a != "--bench-list") {
             problem = "unknown argument " + a;
             return std::nullopt;
         }
@@ -45,6 +64,15 @@ std::optional<WmsetupOptions> ParseWmsetupOptions(const std::vector<std::string>
         if (a == "--settings") o.settings = value;
         if (a == "--port") o.port = value;
         if (a == "--screenshots") o.screenshots = QString::fromStdString(value);
+        if (a == "--bench-list") {
+            char* end = nullptr;
+            const long seconds = std::strtol(value.c_str(), &end, 10);
+            if (*end != '\0' || seconds < 1 || seconds > 86'400) {
+                problem = "--bench-list takes seconds from 1 to 86400, not \"" + value + "\"";
+                return std::nullopt;
+            }
+            o.benchListSeconds = static_cast<int>(seconds);
+        }
     }
     return o;
 }
@@ -61,8 +89,10 @@ int RunWmsetup(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    // Screenshots are drawn without a display unless one is asked for.
-    if (!parsed->screenshots.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // Screenshots and the benchmark's list run without a display unless one
+    // is asked for.
+    if ((!parsed->screenshots.isEmpty() || parsed->benchListSeconds > 0) &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
@@ -97,6 +127,29 @@ int RunWmsetup(int argc, char** argv) {
         return QApplication::exec();
     }
     window.show();
+    std::unique_ptr<QSocketNotifier> interrupt;
+    if (parsed->benchListSeconds > 0) {
+        // The readings benchmark: the list as the operator opens it, ended
+        // as its End button ends it, by Ctrl+C (SIGINT, the moment the
+        // benchmark also asks the meter how many records it sent) or after
+        // the seconds given.
+        const auto end = [&window] {
+            frmList* list = window.ListWindow();
+            const std::size_t shown = list ? list->Log().Size() : 0;
+            if (list) list->cmdEnd_Click();
+            std::printf("%zu records shown\n", shown);
+            std::fflush(stdout);
+            QApplication::exit(list ? 0 : 1);
+        };
+        if (pipe(benchInterruptPipe) == 0) {
+            fcntl(benchInterruptPipe[1], F_SETFL, O_NONBLOCK);
+            interrupt = std::make_unique<QSocketNotifier>(benchInterruptPipe[0], QSocketNotifier::Read);
+            QObject::connect(interrupt.get(), &QSocketNotifier::activated, &window, end);
+            std::signal(SIGINT, OnBenchInterrupt);
+        }
+        QTimer::singleShot(0, &window, [&window] { window.mnuList_Click(); });
+        QTimer::singleShot(parsed->benchListSeconds * 1000, &window, end);
+    }
     return QApplication::exec();
 }
 

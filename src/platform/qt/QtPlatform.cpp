@@ -2,7 +2,13 @@
 
 #include <QCoreApplication>
 #include <QTime>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+
+#ifdef Q_OS_UNIX
+#include <termios.h>
+#endif
 
 namespace wm {
 
@@ -81,6 +87,12 @@ bool QtSerialPort::SetSettings(const std::string& settings) {
 
 bool QtSerialPort::IsPseudoTerminal() const { return device_.rfind("/dev/pts/", 0) == 0; }
 
+bool QtSerialPort::IsUsbAdapter() const {
+    std::error_code error;
+    const std::string device = std::filesystem::canonical(device_, error).string();
+    return !error && (device.rfind("/dev/ttyUSB", 0) == 0 || device.rfind("/dev/ttyACM", 0) == 0);
+}
+
 namespace {
 std::string Explain(QSerialPort::SerialPortError e, const QString& qtText) {
     switch (e) {
@@ -98,6 +110,8 @@ std::string Explain(QSerialPort::SerialPortError e, const QString& qtText) {
 bool QtSerialPort::Open(std::string& error) {
     if (port_.isOpen()) port_.close();
     gone_ = false;
+    wakeThreshold_ = 1;
+    usbAdapter_ = IsUsbAdapter();
     port_.setBaudRate(line_.baud);
     // A pseudo-terminal carries 8 bits without parity whatever is asked and
     // refuses 7 data bits or parity; the simulated meter reads 8-bit text.
@@ -119,7 +133,36 @@ bool QtSerialPort::Open(std::string& error) {
 }
 
 void QtSerialPort::Close() {
+    wakeThreshold_ = 1; // closing restores the terminal's settings from before the open
     if (port_.isOpen()) port_.close();
+}
+
+// On a terminal device without a read time-out, poll() reports the device
+// readable only once VMIN characters are waiting (Linux's line discipline
+// does so), so Qt's read notifier, and with it the program, sleeps until the
+// record under way can be complete. Read() itself is non-blocking and still
+// returns whatever is waiting. A threshold that stays the same costs no call:
+// with records of one length the minimum is set once per run, and again only
+// when a reader woken late finds part of the next record. A USB adapter is
+// left alone: its packets hold several records anyway, and each change would
+// cost a request to the adapter.
+void QtSerialPort::SetWakeThreshold(std::size_t chars) {
+#ifdef Q_OS_UNIX
+    const std::size_t wanted = std::clamp<std::size_t>(chars, 1, 255);
+    if (!port_.isOpen() || gone_ || wanted == wakeThreshold_ || usbAdapter_) return;
+    const int fd = static_cast<int>(port_.handle());
+    termios t{};
+    if (tcgetattr(fd, &t) != 0) return;
+    if (wakeThreshold_ == 1) {
+        ownMin_ = t.c_cc[VMIN];
+        ownTime_ = t.c_cc[VTIME];
+    }
+    t.c_cc[VMIN] = wanted == 1 ? ownMin_ : static_cast<cc_t>(wanted);
+    t.c_cc[VTIME] = wanted == 1 ? ownTime_ : 0;
+    if (tcsetattr(fd, TCSANOW, &t) == 0) wakeThreshold_ = wanted;
+#else
+    (void)chars;
+#endif
 }
 
 void QtSerialPort::SetRTSEnable(bool on) {
@@ -135,7 +178,9 @@ void QtSerialPort::SetDTREnable(bool on) {
 }
 
 void QtSerialPort::SetHandshaking(int mode) {
-    if (port_.isOpen()) port_.setFlowControl(mode == 0 ? QSerialPort::NoFlowControl : QSerialPort::HardwareControl);
+    if (!port_.isOpen()) return;
+    port_.setFlowControl(mode == 0 ? QSerialPort::NoFlowControl : QSerialPort::HardwareControl);
+    wakeThreshold_ = 1; // Qt wrote its own settings back, without a minimum read count
 }
 
 int QtSerialPort::InBufferCount() {
@@ -154,6 +199,7 @@ std::string QtSerialPort::Input() {
 
 void QtSerialPort::Output(const std::string& bytes) {
     if (!port_.isOpen() || gone_) return;
+    SetWakeThreshold(1); // the reply to what is written must wake the program at once
     port_.write(bytes.data(), static_cast<qint64>(bytes.size()));
     port_.flush();
 }

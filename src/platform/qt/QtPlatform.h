@@ -56,10 +56,15 @@ public:
     [[nodiscard]] int OutBufferCount() override;
     std::string Input() override;
     void Output(const std::string& bytes) override;
+    void SetWakeThreshold(std::size_t chars) override;
     [[nodiscard]] bool Gone() const override { return gone_; }
 
     // A pseudo-terminal: no modem lines, always 8 data bits without parity.
     [[nodiscard]] bool IsPseudoTerminal() const;
+    // A USB serial adapter (ttyUSB, ttyACM, or a link to one): it delivers
+    // characters in packets, and its driver passes every settings change on
+    // to the adapter as a USB request.
+    [[nodiscard]] bool IsUsbAdapter() const;
 
 private:
     void OnError(QSerialPort::SerialPortError error);
@@ -71,6 +76,11 @@ private:
     std::string settings_ = "9600,n,8,1";
     LineSettings line_;
     bool rts_ = false, dtr_ = false;
+    // The minimum read count in force (1: none), and the terminal's own
+    // minimum read count and time-out from before it was changed.
+    std::size_t wakeThreshold_ = 1;
+    unsigned char ownMin_ = 0, ownTime_ = 0;
+    bool usbAdapter_ = false;
 };
 
 // The operator of wmctl: questions are answered by a policy (from the
