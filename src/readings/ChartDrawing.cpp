@@ -41,6 +41,15 @@ int LabelDecimals(std::string_view midEntry, std::string_view smallEntry) {
     return std::min(std::max(DecimalsOf(midEntry), DecimalsOf(smallEntry)), MaxLabelDecimals);
 }
 
+ValueScale ValueScale::FromEntries(std::string_view midEntry, std::string_view smallEntry) {
+    ValueScale scale;
+    scale.mid = EntryValue(midEntry);
+    scale.small = EntryValue(smallEntry);
+    if (scale.small == 0) scale.small = 1;
+    scale.decimals = LabelDecimals(midEntry, smallEntry);
+    return scale;
+}
+
 std::string ValueLabelPicture(int decimals) {
     return "0." + std::string(static_cast<std::size_t>(std::clamp(decimals, 0, MaxLabelDecimals)), '0');
 }

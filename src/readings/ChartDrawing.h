@@ -70,6 +70,16 @@ struct TextMeasure {
 inline constexpr int MaxLabelDecimals = 10;
 [[nodiscard]] int LabelDecimals(std::string_view midEntry, std::string_view smallEntry);
 
+// The value scale the plot and the graph share, from their mid-scale and
+// small-division entries: a small division of 0 becomes 1 (a mid-scale of 0
+// stays), and the labels get LabelDecimals of the two entries.
+struct ValueScale {
+    double mid = 0;
+    double small = 1;
+    int decimals = 0;
+    [[nodiscard]] static ValueScale FromEntries(std::string_view midEntry, std::string_view smallEntry);
+};
+
 // A number laid out by a picture of digit placeholders: "0" always shows a
 // digit, "#" only a significant one, one "." marks the decimals (no
 // grouping). The value is rounded to the picture's decimals; decimals that

@@ -8,12 +8,12 @@ namespace wm {
 GraphSettings GraphSettings::FromEntries(std::string_view midEntry, std::string_view smallEntry,
                                          std::string_view vertScaleEntry) {
     GraphSettings s;
-    s.mid = EntryValue(midEntry);
-    s.small = EntryValue(smallEntry);
-    if (s.small == 0) s.small = 1;
+    const ValueScale scale = ValueScale::FromEntries(midEntry, smallEntry);
+    s.mid = scale.mid;
+    s.small = scale.small;
+    s.decimals = scale.decimals;
     s.vertScale = EntryValue(vertScaleEntry);
     if (!(s.vertScale >= 1)) s.vertScale = 1;
-    s.decimals = LabelDecimals(midEntry, smallEntry);
     return s;
 }
 

@@ -7,12 +7,12 @@ namespace wm {
 PlotSettings PlotSettings::FromEntries(std::string_view midEntry, std::string_view smallEntry,
                                        std::string_view totalTimeEntry) {
     PlotSettings s;
-    s.mid = EntryValue(midEntry);
-    s.small = EntryValue(smallEntry);
-    if (s.small == 0) s.small = 1;
+    const ValueScale scale = ValueScale::FromEntries(midEntry, smallEntry);
+    s.mid = scale.mid;
+    s.small = scale.small;
+    s.decimals = scale.decimals;
     s.totalSeconds = std::fabs(EntryValue(totalTimeEntry));
     if (s.totalSeconds == 0) s.totalSeconds = 1;
-    s.decimals = LabelDecimals(midEntry, smallEntry);
     return s;
 }
 
