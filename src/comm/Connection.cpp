@@ -3,6 +3,7 @@
 #include <cmath>
 #include <system_error>
 
+#include "comm/LinkSettings.h"
 #include "comm/Tables.h"
 #include "platform/Files.h"
 #include "comm/Transaction.h"
@@ -227,7 +228,14 @@ void Connection::OpenConnection() {
     }
 
     if (port_.IsOpen()) port_.Close();
-    port_.SetDevice(portOverride_.empty() ? DeviceForPortNumber(link_.CommPortNumber) : portOverride_);
+    const SerialDevice device = ResolveSerialDevice(settingsFile_, link_.CommPortNumber, portOverride_);
+    if (!device.problem.empty()) {
+        link_.Problem = device.problem;
+        link_.PortType = 0; // as with a port that cannot be opened
+        Tell("Settings " + device.problem + ".");
+        return;
+    }
+    port_.SetDevice(device.device);
     port_.SetSettings(PortSettingsText(link_));
     port_.SetRTSEnable(true);
     std::string error;

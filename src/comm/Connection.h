@@ -50,7 +50,7 @@ public:
                std::filesystem::path settingsFile, std::string portOverride = {});
 
     // Reads Settings.SSS, sets the link state, opens the serial port when the
-    // link is serial. A file that cannot be used, or a port that cannot be
+    // link is serial (the device: ResolveSerialDevice). A file that cannot be used, or a port that cannot be
     // opened, is told to the operator once and the program goes on without a
     // meter link (PortType 0).
     void OpenConnection();

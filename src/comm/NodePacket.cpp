@@ -157,6 +157,8 @@ std::optional<std::string> NodeDottedAddress(std::string_view settingsLine2) {
     return BytesToDottedAddress(HexToBytes(digits));
 }
 
+std::optional<std::uint32_t> DottedIPv4Value(std::string_view text) { return DottedValue(text); }
+
 bool PeerIsNode(std::string_view peer, std::string_view nodeDotted) {
     const auto node = DottedValue(nodeDotted);
     const auto from = IPv4Value(peer);

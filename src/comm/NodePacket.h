@@ -77,6 +77,10 @@ struct NodeControl {
 // say the settings are wrong instead of sending to a made-up address.
 [[nodiscard]] std::optional<std::string> NodeDottedAddress(std::string_view settingsLine2);
 
+// The value of a dotted IPv4 address "a.b.c.d" (each part 1-3 decimal digits
+// up to 255, first part highest); nothing for any other text.
+[[nodiscard]] std::optional<std::uint32_t> DottedIPv4Value(std::string_view text);
+
 // True when the peer address of a TCP connection is the node's. The peer
 // comes as the socket layer writes it: dotted IPv4 ("192.168.1.10"), or the
 // IPv4-mapped IPv6 form a dual-stack listener reports ("::ffff:192.168.1.10",

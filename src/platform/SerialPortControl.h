@@ -56,8 +56,9 @@ public:
 };
 
 // Serial port number n of the settings file names the device
-// /dev/ttyS(n-1) on Linux (n = 1 is the first on-board port). A --port option
-// overrides it for a run (USB adapters, the simulator's pseudo-terminal).
+// /dev/ttyS(n-1) on Linux (n = 1 is the first on-board port). The settings'
+// device file (comm/LinkSettings.h) names another device (USB adapters, the
+// simulator's pseudo-terminal); a --port option overrides both for a run.
 [[nodiscard]] std::string DeviceForPortNumber(int commPortNumber);
 
 // Parsed form of a settings text; ok is false when the text is malformed.

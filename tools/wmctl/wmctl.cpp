@@ -31,6 +31,7 @@
 #include "transfer/GetSetup.h"
 #include "transfer/PutSetup.h"
 #include "app/SetupFileCommands.h"
+#include "SettingsCommand.h"
 
 namespace wm {
 
@@ -65,6 +66,8 @@ constexpr const char* kUsage =
     "                   after N records, or at Ctrl+C; the record characters come from SETUPFILE, else\n"
     "                   from a Get Setup (Custom ASCII on a serial line only; exit 1 when no record\n"
     "                   comes for 10 s)\n"
+    "  settings [OPTIONS]  write Settings.SSS from options: port or device, protocol, baud rate, addresses,\n"
+    "                   node (wmctl settings --help lists them)\n"
     "When Settings.SSS line 2 names an Ethernet node, the commands that talk to the meter reach it\n"
     "through the node; a node that never calls back fails them with exit status 1.\n"
     "Exit status: 0 done; 1 the meter exchange failed; 2 bad arguments or unreadable input.\n";
@@ -684,6 +687,7 @@ int RunWmctl(const std::vector<std::string>& args, const std::string& programDir
     if (name == "sctype") return RunSCType(c, o.rest);
     if (name == "calib-words") return RunCalibWords(c, o.rest);
     if (name == "stream") return RunStream(c, o.rest);
+    if (name == "settings") return RunSettingsCommand(o.rest, c.program->paths.settingsFile);
     return Usage("unknown command " + name);
 }
 

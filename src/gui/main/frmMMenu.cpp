@@ -37,6 +37,7 @@
 #include "sc/SigCond.h"
 #include "transfer/PutSetup.h"
 #include "app/SetupFileCommands.h"
+#include "gui/main/frmConnection.h"
 #include "gui/setup/frmSetupPages.h"
 
 namespace wm {
@@ -204,6 +205,8 @@ void frmMMenu::BuildMenus() {
     connect(AddItem(file, "mnuSave", "&Save Setup"), &QAction::triggered, this, &frmMMenu::mnuSave_Click);
     connect(AddItem(file, "mnuSaveAs", "Save Setup &As"), &QAction::triggered, this,
             &frmMMenu::mnuSaveAs_Click);
+    connect(AddItem(file, "mnuConnection", "&Connection..."), &QAction::triggered, this,
+            &frmMMenu::mnuConnection_Click);
     file->addSeparator()->setObjectName("mnuF2Sep");
     connect(AddItem(file, "mnuExit", "E&xit"), &QAction::triggered, this, &frmMMenu::mnuExit_Click);
     mnuFile = file->menuAction();
@@ -552,6 +555,22 @@ void frmMMenu::mnuFile_Click() {
 }
 
 void frmMMenu::DefaultData() { wm::DefaultData(program_); }
+
+void frmMMenu::mnuConnection_Click() {
+    if (Refused()) return;
+    if (connection_) {
+        connection_->raise();
+        return;
+    }
+    auto* window = new frmConnection(program_, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connection_ = window;
+    // A link opened again from the new file changes what the menus offer.
+    connect(window, &QDialog::accepted, this, &frmMMenu::Form_Activate);
+    window->open();
+}
+
+frmConnection* frmMMenu::ConnectionWindow() const { return connection_; }
 
 void frmMMenu::mnuDefaultSet_Click() {
     if (Refused()) return;

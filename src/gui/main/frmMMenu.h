@@ -27,6 +27,7 @@ class frmAppHelp;
 class frmWTMenu;
 class frmCalib;
 class frmCmds;
+class frmConnection;
 class frmList;
 class frmJumper;
 class frmMHELP;
@@ -85,6 +86,10 @@ public:
     void mnuOpen_Click();
     void mnuSave_Click();
     void mnuSaveAs_Click();
+    // File > Connection: the link settings window; a saved change is in use
+    // at once on a serial line (see SaveConnectionSettings).
+    void mnuConnection_Click();
+    [[nodiscard]] frmConnection* ConnectionWindow() const;
     void mnuExit_Click();
     void mnuMeter_Click();
     void mnuGet_Click();
@@ -192,6 +197,7 @@ private:
     QPointer<frmList> list_;
     QPointer<ReadingsChart> chart_;
     QPointer<frmMHELP> setupHelp_;
+    QPointer<frmConnection> connection_;
     std::vector<QPointer<frmJumper>> jumpers_;
 
     QStringList lines_;
