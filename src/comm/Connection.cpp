@@ -132,7 +132,7 @@ std::string DeriveLinkState(const std::string& line1In, const std::string& line2
     if (!AllDigits(line1.substr(8, 3))) return "characters 9-11 (Modbus address) are not digits";
     const int modbusAddress = Number(line1.substr(8, 3));
     if (modbusAddress > 255) return "characters 9-11 (Modbus address) name more than 255";
-    SetModbusAddress(link, modbusAddress == 0 ? 1 : modbusAddress);
+    SetLinkModbusAddress(link, modbusAddress == 0 ? 1 : modbusAddress);
 
     if (!IsDigit(line1[11])) return "character 12 (setup flag) is not a digit";
     link.SetupFlag = line1[11] - '0';
@@ -147,7 +147,7 @@ std::string DeriveLinkState(const std::string& line1In, const std::string& line2
     } else {
         return "character 8 (meter address) is not 0-9 or A-V";
     }
-    SetMeterAddress(link, v);
+    SetLinkMeterAddress(link, v);
 
     if (!AllDigits(line1.substr(16))) return "characters 17 on (board code) are not a number";
     if (line1.size() > 21) return "characters 17 on (board code) are too long";
@@ -163,7 +163,7 @@ std::string DeriveLinkState(const std::string& line1In, const std::string& line2
     return {};
 }
 
-void SetMeterAddress(LinkState& link, int v) {
+void SetLinkMeterAddress(LinkState& link, int v) {
     if (v < 10) {
         link.MeterAddress = link.AddressDisplay = std::string(1, static_cast<char>('0' + v));
     } else if (v < 16) {
@@ -174,7 +174,7 @@ void SetMeterAddress(LinkState& link, int v) {
     }
 }
 
-void SetModbusAddress(LinkState& link, int address) {
+void SetLinkModbusAddress(LinkState& link, int address) {
     link.ModbusAddress = address;
     link.ModbusAddressHex = TwoHex(address);
 }
@@ -182,10 +182,10 @@ void SetModbusAddress(LinkState& link, int address) {
 std::string UseLinkAddress(LinkState& link, int address) {
     if (link.UseModbus == 0) {
         if (address < 0 || address > 31) return "a meter address in Custom ASCII is 0 to 31, not " + std::to_string(address);
-        SetMeterAddress(link, address);
+        SetLinkMeterAddress(link, address);
     } else {
         if (address < 1 || address > 255) return "a Modbus address is 1 to 255, not " + std::to_string(address);
-        SetModbusAddress(link, address);
+        SetLinkModbusAddress(link, address);
     }
     return {};
 }

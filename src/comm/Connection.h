@@ -45,8 +45,8 @@ inline constexpr std::size_t SettingsFileMaxBytes = 4096;
 // The meter address 0-31 (sent as 0-9 then A-V, shown as 0-9, A-F, then
 // 0.-F.) and the Modbus address 1-255 (sent as two hex digits), as the link
 // holds them.
-void SetMeterAddress(LinkState& link, int address);
-void SetModbusAddress(LinkState& link, int address);
+void SetLinkMeterAddress(LinkState& link, int address);
+void SetLinkModbusAddress(LinkState& link, int address);
 // Addresses the meter by a number instead of the address Settings.SSS
 // holds: the meter address in Custom ASCII, the Modbus address in Modbus.
 // The settings' lines are left as they are. Returns an empty string, or why
