@@ -105,6 +105,7 @@ void RunJobs(std::vector<Job>& jobs, std::size_t atOnce) {
                          : job.interrupted ? JobResult::Interrupted
                          : job.timedOut    ? JobResult::Killed
                                            : JobResultOf(exitCode, report);
+        Relay(job.named, out); // the status line a single run prints
         Relay(job.named, err);
         if (job.failedToStart) Relay(job.named, "wmctl: could not start " + program.toStdString());
         if (job.timedOut) Relay(job.named, "wmctl: ended after " + std::to_string(kJobLimitMs / 1000) + " s");
@@ -178,6 +179,11 @@ void RunJobs(std::vector<Job>& jobs, std::size_t atOnce) {
 
     startMore();
     if (running > 0) loop.exec();
+    // Ctrl+C at the terminal reaches the jobs too, and one may have ended by
+    // it before the batch saw the signal.
+    if (stopping)
+        for (Job& job : jobs)
+            if (job.row.result == JobResult::Killed && !job.timedOut) job.row.result = JobResult::Interrupted;
 
     if (interruptPipe[0] >= 0) {
         std::signal(SIGINT, SIG_DFL);
