@@ -131,10 +131,9 @@ std::string DeriveLinkState(const std::string& line1In, const std::string& line2
     link.ModbusTimeoutChoice = line1[6] - '0';
 
     if (!AllDigits(line1.substr(8, 3))) return "characters 9-11 (Modbus address) are not digits";
-    link.ModbusAddress = Number(line1.substr(8, 3));
-    if (link.ModbusAddress == 0) link.ModbusAddress = 1;
-    if (link.ModbusAddress > 255) return "characters 9-11 (Modbus address) name more than 255";
-    link.ModbusAddressHex = TwoHex(link.ModbusAddress);
+    const int modbusAddress = Number(line1.substr(8, 3));
+    if (modbusAddress > 255) return "characters 9-11 (Modbus address) name more than 255";
+    SetLinkModbusAddress(link, modbusAddress == 0 ? 1 : modbusAddress);
 
     if (!IsDigit(line1[11])) return "character 12 (setup flag) is not a digit";
     link.SetupFlag = line1[11] - '0';
@@ -149,14 +148,7 @@ std::string DeriveLinkState(const std::string& line1In, const std::string& line2
     } else {
         return "character 8 (meter address) is not 0-9 or A-V";
     }
-    if (v < 10) {
-        link.MeterAddress = link.AddressDisplay = std::string(1, static_cast<char>('0' + v));
-    } else if (v < 16) {
-        link.MeterAddress = link.AddressDisplay = std::string(1, static_cast<char>('A' + v - 10));
-    } else {
-        link.MeterAddress = std::string(1, static_cast<char>(v + 55));
-        link.AddressDisplay = std::string(1, HexDigits[static_cast<std::size_t>(v - 16)]) + ".";
-    }
+    SetLinkMeterAddress(link, v);
 
     if (!AllDigits(line1.substr(16))) return "characters 17 on (board code) are not a number";
     if (line1.size() > 21) return "characters 17 on (board code) are too long";
@@ -169,6 +161,33 @@ std::string DeriveLinkState(const std::string& line1In, const std::string& line2
     // On the serial link the character time is always 11 bit times.
     if (link.EthernetLink == 0) link.CharTimeMs = CharTime(11000.0, baud);
     link.SettingsUsable = true;
+    return {};
+}
+
+void SetLinkMeterAddress(LinkState& link, int v) {
+    if (v < 10) {
+        link.MeterAddress = link.AddressDisplay = std::string(1, static_cast<char>('0' + v));
+    } else if (v < 16) {
+        link.MeterAddress = link.AddressDisplay = std::string(1, static_cast<char>('A' + v - 10));
+    } else {
+        link.MeterAddress = std::string(1, static_cast<char>(v + 55));
+        link.AddressDisplay = std::string(1, HexDigits[static_cast<std::size_t>(v - 16)]) + ".";
+    }
+}
+
+void SetLinkModbusAddress(LinkState& link, int address) {
+    link.ModbusAddress = address;
+    link.ModbusAddressHex = TwoHex(address);
+}
+
+std::string UseLinkAddress(LinkState& link, int address) {
+    if (link.UseModbus == 0) {
+        if (address < 0 || address > 31) return "a meter address in Custom ASCII is 0 to 31, not " + std::to_string(address);
+        SetLinkMeterAddress(link, address);
+    } else {
+        if (address < 1 || address > 255) return "a Modbus address is 1 to 255, not " + std::to_string(address);
+        SetLinkModbusAddress(link, address);
+    }
     return {};
 }
 
@@ -219,6 +238,19 @@ void Connection::OpenConnection() {
         if (port_.IsOpen()) port_.Close();
         Tell("Settings file " + settingsFile_.string() + ": " + problem + ".");
         return;
+    }
+
+    if (addressOverride_) {
+        const std::string bad = UseLinkAddress(link_, *addressOverride_);
+        if (!bad.empty()) {
+            link_ = LinkState{};
+            link_.SettingsLine1 = text.line1;
+            link_.SettingsLine2 = text.line2;
+            link_.Problem = bad;
+            if (port_.IsOpen()) port_.Close();
+            Tell("The meter's address: " + bad + ".");
+            return;
+        }
     }
 
     if (link_.EthernetLink == 1) return; // the node link is built by the Ethernet window
@@ -273,6 +305,7 @@ bool Connection::RewriteSettings() {
                  Answer::Ok, Icon::Exclamation, MessageId::SettingsFileNotWritten});
         return false;
     }
+    addressOverride_.reset();
     return true;
 }
 

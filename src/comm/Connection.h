@@ -4,6 +4,7 @@
 // port, and writes it back (after a Put of new serial settings, at exit).
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,17 @@ inline constexpr std::size_t SettingsFileMaxBytes = 4096;
 // lines unusable (the state is then set for "no meter link").
 [[nodiscard]] std::string DeriveLinkState(const std::string& line1, const std::string& line2, LinkState& link);
 
+// The meter address 0-31 (sent as 0-9 then A-V, shown as 0-9, A-F, then
+// 0.-F.) and the Modbus address 1-255 (sent as two hex digits), as the link
+// holds them.
+void SetLinkMeterAddress(LinkState& link, int address);
+void SetLinkModbusAddress(LinkState& link, int address);
+// Addresses the meter by a number instead of the address Settings.SSS
+// holds: the meter address in Custom ASCII, the Modbus address in Modbus.
+// The settings' lines are left as they are. Returns an empty string, or why
+// the number is no address in the link's protocol (the link is then unchanged).
+[[nodiscard]] std::string UseLinkAddress(LinkState& link, int address);
+
 // "9600,n,8,1" for Custom ASCII; Modbus adds parity and 7 or 8 data bits.
 [[nodiscard]] std::string PortSettingsText(const LinkState& link);
 
@@ -63,6 +75,11 @@ public:
 
     [[nodiscard]] const std::filesystem::path& SettingsFile() const { return settingsFile_; }
     [[nodiscard]] const std::string& PortOverride() const { return portOverride_; }
+    // The meter's address on the port, given instead of the one Settings.SSS
+    // holds (UseLinkAddress), at every OpenConnection until Settings.SSS is
+    // rewritten: a Put that rewrites it has given the meter the setup's
+    // addresses, and the file names them from then on.
+    void OverrideAddress(int address) { addressOverride_ = address; }
     // Set when the settings name the wrong instrument (board code 8): the
     // program is to end.
     [[nodiscard]] bool Refused() const { return refused_; }
@@ -77,6 +94,7 @@ private:
     Operator& op_;
     std::filesystem::path settingsFile_;
     std::string portOverride_;
+    std::optional<int> addressOverride_;
     std::string lastProblem_;
     bool refused_ = false;
 };

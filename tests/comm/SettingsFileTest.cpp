@@ -280,3 +280,48 @@ TEST_F(SettingsFile, closePortDrainsWaitsAndCloses) {
 
 } // namespace
 } // namespace wm
+
+namespace wm {
+namespace {
+
+// A meter addressed by number on the command line: the link takes it at
+// every opening while Settings.SSS keeps its own address, until the file is
+// rewritten (a Put has then given the meter the setup's address).
+TEST_F(SettingsFile, addressOverrideHoldsAcrossOpeningsUntilTheFileIsRewritten) {
+    Write("05010001001000710\r\n" + kSerialLine2 + "\r\n");
+    program->conn.OverrideAddress(17);
+    program->StartUp();
+    EXPECT_EQ(program->link.MeterAddress, "H");
+    EXPECT_EQ(program->link.AddressDisplay, "1.");
+    program->conn.OpenConnection(); // as a Put re-reads the settings
+    EXPECT_EQ(program->link.MeterAddress, "H");
+    EXPECT_EQ(program->link.SettingsLine1, "05010001001000710");
+    ASSERT_TRUE(program->conn.RewriteSettings());
+    EXPECT_EQ(Read(), "05010001001000710\r\n" + kSerialLine2 + "\r\n");
+    program->conn.OpenConnection();
+    EXPECT_EQ(program->link.MeterAddress, "1");
+
+    // Modbus takes it as the slave address; a number the protocol cannot
+    // hold leaves no meter link and says why.
+    Write("05011001001000710\r\n" + kSerialLine2 + "\r\n");
+    program->conn.OverrideAddress(200);
+    program->conn.OpenConnection();
+    EXPECT_EQ(program->link.ModbusAddress, 200);
+    EXPECT_EQ(program->link.ModbusAddressHex, "C8");
+    EXPECT_EQ(program->link.MeterAddress, "1");
+    Write("05010001001000710\r\n" + kSerialLine2 + "\r\n");
+    program->conn.OpenConnection();
+    EXPECT_FALSE(program->link.SettingsUsable);
+    EXPECT_FALSE(port.IsOpen());
+    ASSERT_FALSE(op.boxes.empty());
+    EXPECT_NE(op.boxes.back().text.find("a meter address in Custom ASCII is 0 to 31, not 200"), std::string::npos)
+        << op.boxes.back().text;
+
+    LinkState link;
+    ASSERT_EQ(DeriveLinkState("05011001001000710", kSerialLine2, link), "");
+    EXPECT_EQ(UseLinkAddress(link, 0), "a Modbus address is 1 to 255, not 0");
+    EXPECT_EQ(link.ModbusAddress, 1);
+}
+
+} // namespace
+} // namespace wm

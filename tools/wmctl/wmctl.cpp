@@ -1,5 +1,8 @@
 #include "wmctl.h"
 
+#include "Batch.h"
+#include "BatchForm.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -44,6 +47,11 @@ constexpr const char* kUsage =
     "  --node-tries N   when the settings name an Ethernet node: ask it to call back at most N times,\n"
     "                   4 s apart (default 10)\n"
     "  --trace          print every frame sent and received, as hex with its time, on standard error\n"
+    "  --port DEVICE@N  the meter with address N on DEVICE (Custom ASCII 0-31, Modbus 1-255)\n"
+    "  get -o FOLDER --port P --port P... [--jobs N]\n"
+    "  put FILE [--yes] --port P --port P... [--jobs N]\n"
+    "                   the same on the meter of each port, N at a time (default: all at once); get\n"
+    "                   saves FOLDER/<device name>.WT; prints a summary (port, result, status, time)\n"
     "  get -o FILE      Get Setup, save the image as a setup file; prints the status line text\n"
     "  put FILE [--yes] open the setup file, then Put Setup; the signal-conditioner mismatch question\n"
     "                   is answered No unless --yes\n"
@@ -84,7 +92,11 @@ int Usage(const std::string& problem) {
 
 struct Options {
     std::string settings;
-    std::string port;
+    std::string port;                 // the device of the last --port
+    std::optional<int> address;       // the meter's address on it, from DEVICE@N
+    std::vector<std::string> ports;   // every --port as given
+    int jobs = 0;                     // --jobs; 0: not given
+    bool batchJob = false;            // one meter's job of a batch: end with the job line
     int nodeTries = 10;
     bool trace = false;
     std::vector<std::string> rest; // command and its arguments
@@ -94,7 +106,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     Options o;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (!o.rest.empty()) {
+        // A get or put may name its ports after the command too.
+        const bool batchOption = a == "--port" || a == "--jobs";
+        if (!o.rest.empty() && !(batchOption && (o.rest[0] == "get" || o.rest[0] == "put"))) {
             o.rest.push_back(a);
         } else if (a == "--settings" || a == "--port") {
             if (i + 1 >= args.size()) {
@@ -107,7 +121,24 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
                 problem = a == "--port" ? "--port needs a device path" : "--settings needs a file name";
                 return std::nullopt;
             }
-            (a == "--settings" ? o.settings : o.port) = args[++i];
+            if (a == "--settings") {
+                o.settings = args[++i];
+                continue;
+            }
+            const std::optional<PortArg> port = ParsePortArg(args[++i], problem);
+            if (!port) return std::nullopt;
+            o.port = port->device;
+            o.address = port->address;
+            o.ports.push_back(args[i]);
+        } else if (a == "--jobs") {
+            const std::string value = i + 1 < args.size() ? args[++i] : std::string();
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), o.jobs);
+            if (value.empty() || ec != std::errc() || end != value.data() + value.size() || o.jobs < 1 || o.jobs > 100) {
+                problem = "--jobs needs a number from 1 to 100";
+                return std::nullopt;
+            }
+        } else if (a == "--batch-job") {
+            o.batchJob = true;
         } else if (a == "--node-tries") {
             const std::string value = i + 1 < args.size() ? args[++i] : std::string();
             const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), o.nodeTries);
@@ -145,6 +176,9 @@ struct Console {
     QtNodeSockets sockets{pump};
     ConsoleOperator op;
     std::unique_ptr<Program> program;
+    // What a batch's job reports: the transfer's status, a Put abandoned.
+    std::optional<int> jobStatus;
+    bool jobAbandoned = false;
     // The Ethernet window's one-second timer: the keep-alive while a command runs.
     QTimer nodeTimer;
 
@@ -155,6 +189,7 @@ struct Console {
                                                 : std::filesystem::path(o.settings);
         paths.portOverride = o.port;
         program = std::make_unique<Program>(Platform{port, clock, pump, op}, paths);
+        if (o.address) program->conn.OverrideAddress(*o.address);
         program->AttachNode(sockets);
         program->node->attempts = o.nodeTries;
         if (o.trace) {
@@ -363,6 +398,7 @@ int RunGet(Console& c, const std::vector<std::string>& rest) {
     if (!file) return Usage("get needs -o FILE");
     if (const int code = OpenMeterLink(c)) return code;
     const GetResult result = GetFromMeter(*c.program);
+    c.jobStatus = result.status;
     std::printf("%s\n", c.op.status.c_str());
     if (!result.ok()) {
         std::fprintf(stderr, "wmctl: %s\n", DescribeGetFailure(result).c_str());
@@ -395,6 +431,8 @@ int RunPut(Console& c, const std::vector<std::string>& rest) {
     if (const int code = OpenMeterLink(c)) return code;
     if (!LoadSetupFile(*c.program, rest[1])) return Finish(c, 2);
     const PutResult result = PutToMeter(*c.program).put;
+    c.jobStatus = result.status;
+    c.jobAbandoned = result.abandoned || result.endProgram;
     if (result.abandoned || result.endProgram) {
         std::fprintf(stderr, "wmctl: Put abandoned, nothing was written\n");
         return Finish(c, 1);
@@ -674,7 +712,14 @@ int RunWmctl(const std::vector<std::string>& args, const std::string& programDir
     if (!parsed) return Usage(problem);
     const Options& o = *parsed;
     const std::string& name = o.rest[0];
+    if (o.ports.size() > 1 || o.jobs > 0)
+        return RunBatch({o.settings, programDir, o.trace, o.ports, o.jobs, o.rest});
     Console c(o, programDir);
+    if (o.batchJob) {
+        const int code = name == "get" ? RunGet(c, o.rest) : name == "put" ? RunPut(c, o.rest) : Usage("");
+        std::printf("%s\n", JobLine(c.jobStatus, c.jobAbandoned).c_str());
+        return code;
+    }
     if (name == "command") return RunCommandOrRead(c, o.rest, false);
     if (name == "read") return RunCommandOrRead(c, o.rest, true);
     if (name == "show") return RunShow(o.rest);
