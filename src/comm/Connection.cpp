@@ -226,19 +226,25 @@ void Connection::OpenConnection() {
         return;
     }
 
-    if (port_.IsOpen()) port_.Close();
-    port_.SetDevice(portOverride_.empty() ? DeviceForPortNumber(link_.CommPortNumber) : portOverride_);
-    port_.SetSettings(PortSettingsText(link_));
-    port_.SetRTSEnable(true);
-    std::string error;
-    if (!port_.Open(error)) {
+    const std::string error = OpenSerialPort();
+    if (!error.empty()) {
         link_.Problem = error;
         link_.PortType = 0; // go on as without a port; the file keeps its own port type
         Tell("Serial port " + port_.Device() + ": " + error + ".");
         return;
     }
-    port_.SetDTREnable(true);
     lastProblem_.clear();
+}
+
+std::string Connection::OpenSerialPort() {
+    if (port_.IsOpen()) port_.Close();
+    port_.SetDevice(portOverride_.empty() ? DeviceForPortNumber(link_.CommPortNumber) : portOverride_);
+    port_.SetSettings(PortSettingsText(link_));
+    port_.SetRTSEnable(true);
+    std::string error;
+    if (!port_.Open(error)) return error.empty() ? "the port could not be opened" : error;
+    port_.SetDTREnable(true);
+    return {};
 }
 
 void Connection::ClosePort() {
