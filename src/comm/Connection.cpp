@@ -267,18 +267,27 @@ void Connection::OpenConnection() {
         Tell("Settings " + device.problem + ".");
         return;
     }
-    port_.SetDevice(device.device);
-    port_.SetSettings(PortSettingsText(link_));
-    port_.SetRTSEnable(true);
-    std::string error;
-    if (!port_.Open(error)) {
+    const std::string error = OpenSerialPort();
+    if (!error.empty()) {
         link_.Problem = error;
         link_.PortType = 0; // go on as without a port; the file keeps its own port type
         Tell("Serial port " + port_.Device() + ": " + error + ".");
         return;
     }
-    port_.SetDTREnable(true);
     lastProblem_.clear();
+}
+
+std::string Connection::OpenSerialPort() {
+    if (port_.IsOpen()) port_.Close();
+    const SerialDevice device = ResolveSerialDevice(settingsFile_, link_.CommPortNumber, portOverride_);
+    if (!device.problem.empty()) return device.problem;
+    port_.SetDevice(device.device);
+    port_.SetSettings(PortSettingsText(link_));
+    port_.SetRTSEnable(true);
+    std::string error;
+    if (!port_.Open(error)) return error.empty() ? "the port could not be opened" : error;
+    port_.SetDTREnable(true);
+    return {};
 }
 
 void Connection::ClosePort() {

@@ -66,6 +66,14 @@ public:
     // opened, is told to the operator once and the program goes on without a
     // meter link (PortType 0).
     void OpenConnection();
+    // Opens the serial port as the link state says: the device (the
+    // override, else the device file beside the settings, else the port
+    // number), baud rate, parity, data and
+    // stop bits, with RTS and DTR on. An open port is closed first, at once.
+    // OpenConnection opens the port through it, and the scan that tries link
+    // after link reopens it so. Returns an empty string or why the port could
+    // not be opened (nothing is told; the link state is not changed).
+    [[nodiscard]] std::string OpenSerialPort();
     // Lets the output drain, waits 200 ms, closes the port.
     void ClosePort();
     // Rewrites Settings.SSS from SettingsLine1 and SettingsLine2.

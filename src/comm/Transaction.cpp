@@ -130,7 +130,8 @@ void Transaction::SendCommand() {
         return;
     }
     const WaitScope busy(waiting_);
-    if (!PauseUnlessGone(PauseBeforeSendMs)) {
+    const std::int32_t pause = times_ ? static_cast<std::int32_t>(times_->pauseBeforeSendMs) : PauseBeforeSendMs;
+    if (!PauseUnlessGone(pause)) {
         x_.TransferStatus = status::DeviceGone;
         return;
     }
@@ -185,7 +186,7 @@ void Transaction::ReceiveReply() {
 }
 
 Transaction::Arrival Transaction::WaitFirstCharacter() {
-    std::uint32_t deadline = clock_.TickMs() + FirstCharacterMs;
+    std::uint32_t deadline = clock_.TickMs() + (times_ ? times_->firstCharacterMs : FirstCharacterMs);
     for (;;) {
         if (port_.Gone()) return Arrival::Gone;
         if (port_.InBufferCount() > 0) return Arrival::Arrived;
@@ -200,15 +201,22 @@ Transaction::Arrival Transaction::WaitFirstCharacter() {
     }
 }
 
+std::uint32_t Transaction::QuietGapMs(std::int32_t charTimeMs) {
+    return static_cast<std::uint32_t>(10 * std::clamp(charTimeMs, 0, SlowestCharTimeMs) + 50);
+}
+
 // The meter sends a reply without pauses, so the reply is complete once the
 // line has been quiet for ten character times plus a margin. The time and
 // size limits above end a reception that never goes quiet.
 Transaction::Arrival Transaction::CollectUntilQuiet(std::string& collected) {
     const std::int32_t charMs = std::clamp(link_.CharTimeMs, 0, SlowestCharTimeMs);
-    const auto gap = static_cast<std::uint32_t>(10 * charMs + 50);
-    const std::uint32_t limit = ReceiveBaseMs + ReceiveLimitCharTimes * static_cast<std::uint32_t>(charMs);
+    const std::uint32_t gap = QuietGapMs(charMs);
+    const std::uint32_t settle = Settle();
+    const std::uint32_t limit =
+        times_ ? std::max(times_->receiveLimitMs, settle)
+               : ReceiveBaseMs + ReceiveLimitCharTimes * static_cast<std::uint32_t>(charMs);
     std::uint32_t deadline = clock_.TickMs() + gap;
-    std::uint32_t end = clock_.TickMs() + limit - static_cast<std::uint32_t>(SettleMs);
+    std::uint32_t end = clock_.TickMs() + limit - settle;
     for (;;) {
         if (port_.Gone()) return Arrival::Gone;
         const std::uint32_t now = clock_.TickMs();
@@ -235,6 +243,10 @@ Transaction::Arrival Transaction::CollectUntilQuiet(std::string& collected) {
     }
 }
 
+std::uint32_t Transaction::Settle() const {
+    return times_ ? times_->settleMs : static_cast<std::uint32_t>(SettleMs);
+}
+
 void Transaction::ReceiveSerial() {
     if (port_.Gone()) {
         x_.TransferStatus = status::DeviceGone;
@@ -247,7 +259,7 @@ void Transaction::ReceiveSerial() {
     }
     // The limit on reception time counts from the first character, which
     // is why the collection's own limit leaves out this pause.
-    if (!PauseUnlessGone(SettleMs)) {
+    if (!PauseUnlessGone(static_cast<std::int32_t>(Settle()))) {
         x_.TransferStatus = status::DeviceGone;
         return;
     }

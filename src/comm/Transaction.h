@@ -3,6 +3,7 @@
 // SendCommand and ReceiveReply, one request and one reply at a time.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "comm/LinkState.h"
@@ -19,6 +20,25 @@ public:
                 NodeLink* node = nullptr);
 
     void SetNodeLink(NodeLink* node) { node_ = node; }
+
+    // The waits of a serial exchange when they are not the meter's usual
+    // ones (300 ms pause, 3000 ms for the first character, 200 ms settle,
+    // 2000 ms plus 300 character times of reception): a scan that tries link
+    // after link waits only as long as an answer at the line's speed can
+    // take (comm/LinkScan.h says how long). The quiet gap that ends a reply
+    // stays ten character times plus 50 ms.
+    struct ReplyTimes {
+        std::uint32_t pauseBeforeSendMs = 0;
+        std::uint32_t firstCharacterMs = 0; // from the moment the request is written
+        std::uint32_t settleMs = 0;         // after the first character, before the quiet-gap watch
+        std::uint32_t receiveLimitMs = 0;   // reception's bound from the first character, settle included
+    };
+    // Unset: the usual times.
+    void SetReplyTimes(std::optional<ReplyTimes> times) { times_ = times; }
+    [[nodiscard]] const std::optional<ReplyTimes>& GetReplyTimes() const { return times_; }
+    // The quiet that ends a serial reply: ten character times (whole ms, as
+    // the link state holds them) plus 50 ms.
+    [[nodiscard]] static std::uint32_t QuietGapMs(std::int32_t charTimeMs);
 
     // Frames TxCommand (Custom ASCII) or ModbusRequest (Modbus) for the link
     // and writes it, after the 300 ms pause the meter needs between requests.
@@ -78,6 +98,7 @@ private:
 
     void FrameRequest();
     void ReceiveSerial();
+    [[nodiscard]] std::uint32_t Settle() const;
     // A pause that ends early, returning false, when the device goes away.
     [[nodiscard]] bool PauseUnlessGone(std::int32_t ms);
     [[nodiscard]] Arrival WaitFirstCharacter();
@@ -91,6 +112,7 @@ private:
     Clock& clock_;
     EventPump& pump_;
     NodeLink* node_;
+    std::optional<ReplyTimes> times_;
     int waiting_ = 0;
     int refused_ = 0;
 };

@@ -84,6 +84,8 @@ private:
             o.echo = true;
         } else if (name == "--baud") {
             Baud(Value(name, arg));
+        } else if (name == "--parity") {
+            Parity(Value(name, arg));
         } else if (name == "--protocol") {
             ProtocolName(Value(name, arg));
         } else if (name == "--address") {
@@ -310,6 +312,15 @@ private:
              "\"");
     }
 
+    void Parity(const std::optional<std::string>& v) {
+        if (!v) return;
+        if (*v == "n" || *v == "none" || *v == "o" || *v == "odd" || *v == "e" || *v == "even") {
+            result_.options.parity = (*v)[0];
+            return;
+        }
+        Fail("--parity takes none, odd or even (n, o, e), not \"" + *v + "\"");
+    }
+
     void ProtocolName(const std::optional<std::string>& v) {
         if (!v) return;
         Protocol& p = result_.options.protocol;
@@ -366,6 +377,12 @@ std::string SimUsage() {
            "SIGINT.\n"
            "\n"
            "  --baud N              line speed for pacing the replies (default 9600)\n"
+           "  --parity P            none, odd or even: the Modbus parity (default none)\n"
+           "                        Requests the program sends at another baud rate or\n"
+           "                        (with a fixed protocol) in another character frame\n"
+           "                        are not heard, as by the meter; on the pseudo-terminal\n"
+           "                        the frame shows only its stop bits, so odd and even\n"
+           "                        parity look the same there\n"
            "  --protocol P          auto (by first byte: * Custom ASCII, : Modbus ASCII,\n"
            "                        else Modbus RTU), ascii, rtu, mascii, or setup (as the\n"
            "                        meter's own setup says); default auto\n"

@@ -15,6 +15,10 @@ namespace wm::sim {
 
 struct SimOptions {
     int baud = 9600;
+    // The meter's parity under Modbus (n, o, e). With the baud rate and the
+    // protocol it is the line setting the meter answers at; requests sent
+    // with other port settings are not heard (sim/MeterLine.h).
+    char parity = 'n';
     Protocol protocol = Protocol::Auto;
     std::optional<char> address;
     std::optional<int> modbusAddress;

@@ -11,8 +11,11 @@ struct SimPort::State : std::enable_shared_from_this<SimPort::State> {
     VirtualTime& time;
     MeterSession session;
     std::optional<std::uint64_t> tickAtUs;
+    std::optional<MeterLine> line;
 
     void OnByte(char byte) {
+        if (line && !MeterHears(*line, FixedFraming(session.GetMeter()), ParseLineSettings(port.Settings()), false))
+            return;
         session.SetCharTimeUs(port.CharTimeUs());
         session.Receive(byte, time.NowUs());
         Flush();
@@ -51,5 +54,7 @@ SimPort::~SimPort() { state_->port.peerReceive = nullptr; }
 Meter& SimPort::GetMeter() { return state_->session.GetMeter(); }
 
 MeterSession& SimPort::Session() { return state_->session; }
+
+void SimPort::SetLine(std::optional<MeterLine> line) { state_->line = line; }
 
 } // namespace wm::sim

@@ -18,6 +18,7 @@
 #include "platform/MemorySerialPort.h"
 #include "platform/VirtualTime.h"
 #include "sim/Meter.h"
+#include "sim/MeterLine.h"
 #include "sim/MeterSession.h"
 
 namespace wm::sim {
@@ -31,6 +32,10 @@ public:
 
     [[nodiscard]] Meter& GetMeter();
     [[nodiscard]] MeterSession& Session();
+    // The meter's own baud rate and parity: characters the program sends
+    // with other port settings (baud, parity, data or stop bits) do not reach
+    // it. Unset (the default): it hears the line at whatever the port is set to.
+    void SetLine(std::optional<MeterLine> line);
 
 private:
     struct State;

@@ -3,6 +3,7 @@
 // meter's continuous output, and the exact start and stop commands on the
 // wire (read back from wmsim's request log).
 #include <gtest/gtest.h>
+#include <termios.h>
 
 #include <fcntl.h>
 
@@ -266,6 +267,13 @@ TEST_F(Stream, theOutputStopsAfterASingleAsteriskToo) {
     StartMeter(SetupWith({{9, "21"}, {125, "45"}, {127, "53"}}));
     const int line = open(sim->Device().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(line, 0);
+    // At the meter's 9600 baud, as a program sets its port: wmsim does not
+    // hear a line at another rate.
+    termios tio{};
+    ASSERT_EQ(tcgetattr(line, &tio), 0);
+    cfmakeraw(&tio);
+    cfsetspeed(&tio, B9600);
+    ASSERT_EQ(tcsetattr(line, TCSANOW, &tio), 0);
     const auto send = [line](const std::string& bytes) {
         return write(line, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     };

@@ -35,6 +35,7 @@
 #include "transfer/PutSetup.h"
 #include "app/SetupFileCommands.h"
 #include "SettingsCommand.h"
+#include "ScanCommand.h"
 
 namespace wm {
 
@@ -76,6 +77,10 @@ constexpr const char* kUsage =
     "                   comes for 10 s)\n"
     "  settings [OPTIONS]  write Settings.SSS from options: port or device, protocol, baud rate, addresses,\n"
     "                   node (wmctl settings --help lists them)\n"
+    "  scan [--quick] [--write]  find the meter: ask for the gross reading at each baud rate, protocol,\n"
+    "                   parity and address in turn until it answers, and print the link found;\n"
+    "                   --quick tries only the common baud rates and the first addresses; --write\n"
+    "                   writes Settings.SSS for it (exit 1 when nothing answers, or at Ctrl+C)\n"
     "When Settings.SSS line 2 names an Ethernet node, the commands that talk to the meter reach it\n"
     "through the node; a node that never calls back fails them with exit status 1.\n"
     "Exit status: 0 done; 1 the meter exchange failed; 2 bad arguments or unreadable input.\n";
@@ -733,6 +738,7 @@ int RunWmctl(const std::vector<std::string>& args, const std::string& programDir
     if (name == "calib-words") return RunCalibWords(c, o.rest);
     if (name == "stream") return RunStream(c, o.rest);
     if (name == "settings") return RunSettingsCommand(o.rest, c.program->paths.settingsFile);
+    if (name == "scan") return RunScan(*c.program, c.pump, o.rest);
     return Usage("unknown command " + name);
 }
 

@@ -23,11 +23,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "NodeEndpoint.h"
 #include "comm/NodePacket.h"
 #include "sim/Meter.h"
+#include "sim/MeterLine.h"
 #include "sim/MeterSession.h"
 #include "sim/NodeSession.h"
 #include "sim/SimOptions.h"
@@ -142,11 +144,52 @@ timespec TimeoutUntil(std::uint64_t deadlineUs, std::uint64_t nowUs) {
     return {static_cast<time_t>(wait / 1'000'000), static_cast<long>((wait % 1'000'000) * 1000)};
 }
 
+// The program's port settings as the pseudo-terminal carries them (the
+// master side reads the slave side's terminal settings): the baud rate and
+// the stop bits; the kernel keeps a pseudo-terminal at 8 data bits without
+// parity. Nothing when they cannot be read.
+std::optional<wm::LineSettings> ProgramPortSettings(int master) {
+    static constexpr std::pair<speed_t, int> speeds[] = {{B300, 300},     {B600, 600},     {B1200, 1200},
+                                                         {B2400, 2400},   {B4800, 4800},   {B9600, 9600},
+                                                         {B19200, 19200}, {B38400, 38400}, {B57600, 57600},
+                                                         {B115200, 115200}};
+    termios t{};
+    if (tcgetattr(master, &t) != 0) return std::nullopt;
+    wm::LineSettings s;
+    s.ok = true;
+    s.baud = 0;
+    for (const auto& [code, baud] : speeds)
+        if (cfgetospeed(&t) == code) s.baud = baud;
+    s.stopBits = (t.c_cflag & CSTOPB) != 0 ? 2 : 1;
+    return s;
+}
+
+// Whether the meter hears what the program just sent; a request it cannot
+// hear goes to the log (when there is one) as "line ignored".
+bool Heard(const wm::sim::Meter& meter, const wm::sim::MeterLine& line, int master, const char* bytes,
+           ssize_t n, std::ofstream& log) {
+    const std::optional<wm::LineSettings> port = ProgramPortSettings(master);
+    if (!port || wm::sim::MeterHears(line, wm::sim::FixedFraming(meter), *port, true)) return true;
+    if (log.is_open()) {
+        static constexpr char digits[] = "0123456789ABCDEF";
+        std::string hex;
+        for (ssize_t i = 0; i < n; ++i) {
+            const auto b = static_cast<unsigned char>(bytes[i]);
+            hex += digits[b >> 4];
+            hex += digits[b & 15];
+        }
+        log << NowUs() << " line ignored (sent at " << port->baud << " baud, " << port->stopBits
+            << " stop bits) rx=" << hex << '\n';
+    }
+    return false;
+}
+
 int Serve(wm::sim::Meter& meter, const wm::sim::SimOptions& options, int master, std::ofstream& log,
           wm::sim::NodeSession* node, wm::sim::NodeEndpoint* endpoint) {
     const std::uint64_t charTimeUs = 10'000'000ULL / static_cast<std::uint64_t>(options.baud);
     wm::sim::MeterSession session(meter, charTimeUs);
     PacedOutput output(charTimeUs);
+    const wm::sim::MeterLine line{options.baud, options.parity};
 
     sigset_t stopSignals, waitMask;
     sigemptyset(&stopSignals);
@@ -178,8 +221,9 @@ int Serve(wm::sim::Meter& meter, const wm::sim::SimOptions& options, int master,
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             char buffer[512];
             const ssize_t n = read(master, buffer, sizeof buffer);
-            for (ssize_t i = 0; i < n; ++i)
-                session.Receive(buffer[i], now);
+            if (n > 0 && Heard(meter, line, master, buffer, n, log))
+                for (ssize_t i = 0; i < n; ++i)
+                    session.Receive(buffer[i], now);
         }
         if (endpoint != nullptr) {
             if (ready > 0) endpoint->Handle(fds, now);
@@ -256,7 +300,7 @@ int main(int argc, char** argv) {
     }
     std::cout << device << std::endl;
     std::cerr << "wmsim: meter address " << meter.MeterAddress() << ", Modbus slave " << meter.ModbusAddress()
-              << ", " << parsed.options.baud << " baud\n";
+              << ", " << parsed.options.baud << " baud, parity " << parsed.options.parity << "\n";
     if (node)
         std::cerr << "wmsim: Ethernet node " << parsed.options.node.hardware << " on UDP "
                   << parsed.options.nodeAddress << ":" << wm::NodePort << "\n";
