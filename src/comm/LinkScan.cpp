@@ -189,6 +189,21 @@ std::string ScanSettingsLine2(const std::string& baseLine2) {
     return line;
 }
 
+LinkSettings WithScanLink(LinkSettings settings, const ScanLink& link) {
+    settings.protocol = static_cast<SerialProtocol>(std::clamp(link.serialMode, 0, 2));
+    settings.baud = std::stoi(std::string(BaudRates[static_cast<std::size_t>(std::clamp(link.baudIndex, 0, 7))]));
+    static constexpr std::array<char, 3> parities = {'n', 'o', 'e'};
+    settings.parity = link.serialMode == 0 ? 'n' : parities[static_cast<std::size_t>(std::clamp(link.parityCode, 0, 2))];
+    if (link.serialMode == 0)
+        settings.address = link.meterAddress;
+    else
+        settings.modbusAddress = link.modbusAddress;
+    settings.node = false;
+    settings.nodeMac = std::string(12, '0');
+    if (settings.portType == 0) settings.portType = 1;
+    return settings;
+}
+
 ScanResult ScanForMeter(MeterLink& meter, const ScanOptions& options) {
     ScanResult result;
     if (meter.Busy()) {

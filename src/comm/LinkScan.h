@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "comm/LinkSettings.h"
 #include "comm/MeterLink.h"
 #include "comm/Transaction.h"
 
@@ -74,6 +75,11 @@ struct ScanDuration {
 // the same with no Ethernet node (hardware address all zeros); a base that is
 // not a line 2 gives a serial line 2 of zeros.
 [[nodiscard]] std::string ScanSettingsLine2(const std::string& baseLine2);
+// The settings with the link a scan found in their place: protocol, baud
+// rate, parity and address, on a serial line (a node named before is
+// dropped); everything else as it was. What `wmctl scan --write` and the
+// connection window's Find write.
+[[nodiscard]] LinkSettings WithScanLink(LinkSettings settings, const ScanLink& link);
 inline constexpr const char* kScanDefaultLine1 = "05010000001000010";
 
 struct ScanProgress {

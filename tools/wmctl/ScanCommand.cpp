@@ -129,8 +129,13 @@ int RunScan(Program& program, QtEventPump& pump, const std::vector<std::string>&
     std::fflush(stdout);
     std::fprintf(stderr, "wmctl: found after %zu tries; gross reading %s\n", result.tries, result.reading.c_str());
     if (!write) return 0;
-    const std::string problem = WriteSettingsFile(file, ScanSettingsLine1(*result.found, options.baseLine1),
-                                                  ScanSettingsLine2(settings.line2));
+    // The file keeps what it held beside the link (port, family, revision,
+    // board); the device scanned is named in it, so the next run finds the
+    // meter without --port.
+    const LinkSettingsFile current = ReadLinkSettingsFile(file);
+    LinkSettings settings = WithScanLink(current.settings.value_or(LinkSettings{}), *result.found);
+    if (!program.paths.portOverride.empty()) SetSerialDevice(settings, program.paths.portOverride);
+    const std::string problem = WriteLinkSettings(file, settings);
     if (!problem.empty()) {
         std::fprintf(stderr, "wmctl: %s: %s\n", file.string().c_str(), problem.c_str());
         return 2;

@@ -38,6 +38,7 @@
 #include "transfer/PutSetup.h"
 #include "app/SetupFileCommands.h"
 #include "gui/main/frmConnection.h"
+#include "gui/main/frmFind.h"
 #include "gui/setup/frmSetupPages.h"
 
 namespace wm {
@@ -565,6 +566,18 @@ void frmMMenu::mnuConnection_Click() {
     auto* window = new frmConnection(program_, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     connection_ = window;
+    // Find searches the port the program opened at start (the file's port
+    // or device, or --port), keeping the file's other fields in each try.
+    window->findMeter = [this](frmConnection& dialog) {
+        frmFind find(program_, program_.link.SettingsLine1, ScanMode::Full, &dialog);
+        const std::optional<ScanLink> found = find.Run();
+        if (found) {
+            std::string problem;
+            dialog.SetFoundLink(WithScanLink(dialog.FieldSettings(problem), *found));
+        }
+        program_.platform.op.Ask({find.Outcome().toStdString(), "Find", Buttons::Ok, Answer::Ok, Icon::None});
+    };
+    window->UpdateFindButton();
     // A link opened again from the new file changes what the menus offer.
     connect(window, &QDialog::accepted, this, &frmMMenu::Form_Activate);
     window->open();
