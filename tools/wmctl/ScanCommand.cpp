@@ -133,9 +133,9 @@ int RunScan(Program& program, QtEventPump& pump, const std::vector<std::string>&
     // board); the device scanned is named in it, so the next run finds the
     // meter without --port.
     const LinkSettingsFile current = ReadLinkSettingsFile(file);
-    LinkSettings settings = WithScanLink(current.settings.value_or(LinkSettings{}), *result.found);
-    if (!program.paths.portOverride.empty()) SetSerialDevice(settings, program.paths.portOverride);
-    const std::string problem = WriteLinkSettings(file, settings);
+    LinkSettings found = WithScanLink(current.settings.value_or(LinkSettings{}), *result.found);
+    if (!program.paths.portOverride.empty()) SetSerialDevice(found, program.paths.portOverride);
+    const std::string problem = WriteLinkSettings(file, found);
     if (!problem.empty()) {
         std::fprintf(stderr, "wmctl: %s: %s\n", file.string().c_str(), problem.c_str());
         return 2;
