@@ -9,11 +9,13 @@
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
 
 #include "app/Program.h"
+#include "app/ProgramFolders.h"
 #include "comm/Hex.h"
 #include "comm/MeterCommands.h"
 #include "platform/qt/QtNodeSockets.h"
@@ -38,7 +40,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: wmctl [--settings FILE] [--port DEVICE] [--node-tries N] [--trace] COMMAND [ARGS]\n"
-    "  --settings FILE  the Settings.SSS to read and rewrite (default: the one in the program's folder)\n"
+    "  --settings FILE  the Settings.SSS to read and rewrite (default: the one in the program's folder,\n"
+    "                   or when installed ~/.config/wmsetup/Settings.SSS)\n"
     "  --port DEVICE    serial device to use instead of the one the settings' port number names\n"
     "  --node-tries N   when the settings name an Ethernet node: ask it to call back at most N times,\n"
     "                   4 s apart (default 10)\n"
@@ -146,12 +149,10 @@ struct Console {
     QTimer nodeTimer;
 
     Console(const Options& o, const std::string& programDir) {
-        ProgramPaths paths;
-        paths.programDir = programDir;
-        paths.settingsFile = o.settings.empty() ? std::filesystem::path(programDir) / "Settings.SSS"
-                                                : std::filesystem::path(o.settings);
-        paths.portOverride = o.port;
-        program = std::make_unique<Program>(Platform{port, clock, pump, op}, paths);
+        const char* xdg = std::getenv("XDG_CONFIG_HOME");
+        const char* home = std::getenv("HOME");
+        const ProgramFolders folders = FindProgramFolders(programDir, FolderEnvironment{xdg ? xdg : "", home ? home : ""});
+        program = std::make_unique<Program>(Platform{port, clock, pump, op}, MakeProgramPaths(folders, o.settings, o.port));
         program->AttachNode(sockets);
         program->node->attempts = o.nodeTries;
         if (o.trace) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "app/Program.h"
+#include "app/ProgramFolders.h"
 #include "gui/main/QtOperator.h"
 #include "gui/main/Screenshots.h"
 #include "gui/main/frmEther.h"
@@ -26,7 +27,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: wmsetup [--settings FILE] [--port DEVICE] [--screenshots DIR]\n"
-    "  --settings FILE     the Settings.SSS to read and rewrite (default: the one in the program's folder)\n"
+    "  --settings FILE     the Settings.SSS to read and rewrite (default: the one in the program's folder,\n"
+    "                      or when installed ~/.config/wmsetup/Settings.SSS)\n"
     "  --port DEVICE       serial device to use instead of the one the settings' port number names\n"
     "  --screenshots DIR   draw every window into PNG files in DIR and end (works without a display)\n"
     "  --bench-list S      open Readings > List at once, End it at Ctrl+C or after S seconds, print\n"
@@ -97,20 +99,18 @@ int RunWmsetup(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("wmsetup");
-    const std::filesystem::path programDir = QApplication::applicationDirPath().toStdString();
-    if (!parsed->screenshots.isEmpty()) return RenderScreenshots(parsed->screenshots, programDir);
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    const ProgramFolders folders = FindProgramFolders(QApplication::applicationDirPath().toStdString(),
+                                                      FolderEnvironment{xdg ? xdg : "", home ? home : ""});
+    if (!parsed->screenshots.isEmpty()) return RenderScreenshots(parsed->screenshots, folders.helpDir);
 
     QtClock clock;
     QtEventPump pump;
     QtSerialPort port{pump};
     QtNodeSockets sockets{pump};
     QtOperator op;
-    ProgramPaths paths;
-    paths.programDir = programDir;
-    paths.settingsFile =
-        parsed->settings.empty() ? programDir / "Settings.SSS" : std::filesystem::path(parsed->settings);
-    paths.portOverride = parsed->port;
-    Program program(Platform{port, clock, pump, op}, paths);
+    Program program(Platform{port, clock, pump, op}, MakeProgramPaths(folders, parsed->settings, parsed->port));
     program.AttachNode(sockets);
 
     program.StartUp();

@@ -539,7 +539,7 @@ void frmMMenu::Form_KeyDown(int keyCode) {
 frmAppHelp* frmMMenu::HelpWindow() const { return help_; }
 
 void frmMMenu::OpenAppHelp() {
-    if (!help_) help_ = new frmAppHelp(program_.paths.programDir, this);
+    if (!help_) help_ = new frmAppHelp(program_.paths.HelpFolder(), this);
     help_->ShowTopic(helpTopic_);
 }
 
