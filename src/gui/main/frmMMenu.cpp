@@ -567,6 +567,13 @@ void frmMMenu::mnuOpen_Click() {
     ApplyMenuStates();
 }
 
+void frmMMenu::OpenSetupFile(const std::filesystem::path& file) {
+    if (Refused()) return;
+    if (!LoadSetupFile(program_, file)) return;
+    viewOn_ = putOn_ = true;
+    ApplyMenuStates();
+}
+
 void frmMMenu::mnuSave_Click() {
     if (Refused()) return;
     (void)SaveSetup(program_); // a failure has been told to the operator
