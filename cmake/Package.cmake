@@ -44,19 +44,19 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # library names them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-# Each line of the long description starts with a blank (the control file's
-# continuation); a line of a single "." is an empty line.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "setup tool for digital panel meters used as weight meters
- Reads a meter's whole setup, shows and changes it, writes it back, keeps
- setups as files, sends resets and reading requests, lists, plots and graphs
- readings and calibrates the signal conditioner. The meter is reached over a
- serial line (Custom ASCII, Modbus RTU, Modbus ASCII) or through a
- serial-to-Ethernet node (Custom ASCII, Modbus TCP).
- .
- wmsetup is the desktop program, wmctl the same from the command line, and
- wmsim a simulated meter on a pseudo-terminal.
- .
- Serial ports may be opened by members of the group dialout only: an
- administrator adds a user with \"adduser USER dialout\" (see
- /usr/share/doc/wmsetup/README.Debian).")
+# The long description under the summary, in plain lines (CPack indents them
+# for the control file and turns an empty line into " ."). No double quotes:
+# CPack copies the text into its configuration file as it is.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Reads a meter's whole setup, shows and changes it, writes it back, keeps
+setups as files, sends resets and reading requests, lists, plots and graphs
+readings and calibrates the signal conditioner. The meter is reached over a
+serial line (Custom ASCII, Modbus RTU, Modbus ASCII) or through a
+serial-to-Ethernet node (Custom ASCII, Modbus TCP).
+
+wmsetup is the desktop program, wmctl the same from the command line, and
+wmsim a simulated meter on a pseudo-terminal.
+
+Serial ports may be opened by members of the group dialout only: the package
+adds no one to it, an administrator does (adduser USER dialout; see
+/usr/share/doc/wmsetup/README.Debian).")
 include(CPack)
