@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/Baseline.h"
 #include "comm/Connection.h"
@@ -28,10 +29,20 @@ struct Platform {
     Operator& op;
 };
 
+// Set up by MakeProgramPaths (app/ProgramFolders.h) in the programs.
 struct ProgramPaths {
+    ProgramPaths() = default;
+    ProgramPaths(std::filesystem::path settings, std::filesystem::path program, std::string port,
+                 std::filesystem::path help = {})
+        : settingsFile(std::move(settings)), programDir(std::move(program)), portOverride(std::move(port)),
+          helpDir(std::move(help)) {}
+
     std::filesystem::path settingsFile; // Settings.SSS to read and rewrite
-    std::filesystem::path programDir;   // help files and setup files by bare name
+    std::filesystem::path programDir;   // setup files by bare name; where the file dialogs start
     std::string portOverride;           // serial device instead of the port number's
+    std::filesystem::path helpDir;      // the help files; empty: programDir
+
+    [[nodiscard]] const std::filesystem::path& HelpFolder() const { return helpDir.empty() ? programDir : helpDir; }
 };
 
 struct Program {

@@ -87,6 +87,10 @@ SettingsText ReadSettingsFile(const std::filesystem::path& file) {
 }
 
 std::string WriteSettingsFile(const std::filesystem::path& file, const std::string& line1, const std::string& line2) {
+    // The user's configuration folder may not exist yet the first time.
+    std::error_code ec;
+    if (const std::filesystem::path folder = file.parent_path(); !folder.empty() && !std::filesystem::exists(folder, ec))
+        std::filesystem::create_directories(folder, ec); // a failure is told by the write
     return WriteFileReplacing(file, line1 + "\r\n" + line2 + "\r\n");
 }
 

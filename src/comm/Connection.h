@@ -33,7 +33,8 @@ inline constexpr std::size_t SettingsFileMaxBytes = 4096;
 // missing file, a folder, a device or a longer file gives the problem.
 [[nodiscard]] SettingsText ReadSettingsFile(const std::filesystem::path& file);
 // Writes both lines, each ended by CR LF, through a temporary file renamed
-// over the old one. Returns an empty string or the problem.
+// over the old one; a missing folder is made first (the user's configuration
+// folder, the first time). Returns an empty string or the problem.
 [[nodiscard]] std::string WriteSettingsFile(const std::filesystem::path& file, const std::string& line1,
                                             const std::string& line2);
 

@@ -55,6 +55,22 @@ HelpFilePair HelpFileNames(int topic) {
     return {base + ".S10", base + ".R10"};
 }
 
+bool HasHelpFiles(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) return false;
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) return false;
+        const std::string name = it->path().filename().string();
+        // "Help" + two characters + ".S10": ten characters.
+        if (name.size() != 10 || name.compare(0, 4, "Help") != 0 || name.compare(6, 4, ".S10") != 0) continue;
+        const std::string index = name.substr(0, 6) + ".R10";
+        if (fs::is_regular_file(it->path(), ec) && fs::is_regular_file(folder / index, ec)) return true;
+    }
+    return false;
+}
+
 HelpTopicText HelpSession::Fail(HelpStatus status, std::string notice) {
     Close();
     return {status, std::string(NoticeTitle) + std::move(notice)};

@@ -50,6 +50,10 @@ struct HelpFilePair {
 // file number can take.
 [[nodiscard]] HelpFilePair HelpFileNames(int topic);
 
+// True when the folder holds at least one help file pair ("Help" + NN +
+// ".S10" and ".R10", both regular files): the folder is a help folder.
+[[nodiscard]] bool HasHelpFiles(const std::filesystem::path& folder);
+
 enum class HelpStatus {
     Ok,
     NoSuchTopic, // outside 1..9999 or record 00: no record can hold it

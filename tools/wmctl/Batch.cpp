@@ -245,8 +245,7 @@ int RunBatch(const BatchRequest& r) {
     }
 
     // The settings are checked once here, not once per meter.
-    const std::filesystem::path settingsFile =
-        r.settings.empty() ? std::filesystem::path(r.programDir) / "Settings.SSS" : std::filesystem::path(r.settings);
+    const std::filesystem::path settingsFile(r.settings);
     const SettingsText text = ReadSettingsFile(settingsFile);
     LinkState link;
     const std::string settingsProblem = text.problem.empty() ? DeriveLinkState(text.line1, text.line2, link) : text.problem;

@@ -6,7 +6,7 @@
 namespace wm {
 
 struct BatchRequest {
-    std::string settings;           // --settings, empty: Settings.SSS in programDir
+    std::string settings;           // the settings file, as every command finds it
     std::string programDir;
     bool trace = false;
     std::vector<std::string> ports; // as named: DEVICE or DEVICE@ADDRESS

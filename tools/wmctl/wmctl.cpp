@@ -12,11 +12,13 @@
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
 
 #include "app/Program.h"
+#include "app/ProgramFolders.h"
 #include "comm/Hex.h"
 #include "comm/MeterCommands.h"
 #include "platform/qt/QtNodeSockets.h"
@@ -43,7 +45,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: wmctl [--settings FILE] [--port DEVICE] [--node-tries N] [--trace] COMMAND [ARGS]\n"
-    "  --settings FILE  the Settings.SSS to read and rewrite (default: the one in the program's folder)\n"
+    "  --settings FILE  the Settings.SSS to read and rewrite (default: the one in the program's folder,\n"
+    "                   or when installed ~/.config/wmsetup/Settings.SSS)\n"
     "  --port DEVICE    serial device to use instead of the one the settings' port number names\n"
     "  --node-tries N   when the settings name an Ethernet node: ask it to call back at most N times,\n"
     "                   4 s apart (default 10)\n"
@@ -171,6 +174,16 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     return o;
 }
 
+// Where this run's settings and help are: beside the program, or when
+// installed in the user's configuration folder; --settings and --port
+// override.
+ProgramPaths WmctlPaths(const Options& o, const std::string& programDir) {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    const ProgramFolders folders = FindProgramFolders(programDir, FolderEnvironment{xdg ? xdg : "", home ? home : ""});
+    return MakeProgramPaths(folders, o.settings, o.port);
+}
+
 // The command-line program's platform: the real serial port, the node's
 // sockets and the clock, and a console operator. Everything lives as long as
 // one run.
@@ -188,12 +201,7 @@ struct Console {
     QTimer nodeTimer;
 
     Console(const Options& o, const std::string& programDir) {
-        ProgramPaths paths;
-        paths.programDir = programDir;
-        paths.settingsFile = o.settings.empty() ? std::filesystem::path(programDir) / "Settings.SSS"
-                                                : std::filesystem::path(o.settings);
-        paths.portOverride = o.port;
-        program = std::make_unique<Program>(Platform{port, clock, pump, op}, paths);
+        program = std::make_unique<Program>(Platform{port, clock, pump, op}, WmctlPaths(o, programDir));
         if (o.address) program->conn.OverrideAddress(*o.address);
         program->AttachNode(sockets);
         program->node->attempts = o.nodeTries;
@@ -718,7 +726,7 @@ int RunWmctl(const std::vector<std::string>& args, const std::string& programDir
     const Options& o = *parsed;
     const std::string& name = o.rest[0];
     if (o.ports.size() > 1 || o.jobs > 0)
-        return RunBatch({o.settings, programDir, o.trace, o.ports, o.jobs, o.rest});
+        return RunBatch({WmctlPaths(o, programDir).settingsFile.string(), programDir, o.trace, o.ports, o.jobs, o.rest});
     Console c(o, programDir);
     if (o.batchJob) {
         const int code = name == "get" ? RunGet(c, o.rest) : name == "put" ? RunPut(c, o.rest) : Usage("");

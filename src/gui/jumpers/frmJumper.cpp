@@ -118,7 +118,7 @@ void frmJumper::Form_Activate() {
     if (def_.topic == 0 || loaded_) return;
     loaded_ = true;
     // A missing or damaged help file gives a short notice in place of the text.
-    const HelpTopicText help = files_->Load(program_.paths.programDir, def_.topic);
+    const HelpTopicText help = files_->Load(program_.paths.HelpFolder(), def_.topic);
     lblText->setText(LabelText(JumperHelpText(help.Text)));
     cmdOK->setEnabled(true);
 }

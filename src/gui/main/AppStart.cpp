@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "app/Program.h"
+#include "app/ProgramFolders.h"
 #include "gui/main/QtOperator.h"
 #include "gui/main/Screenshots.h"
 #include "gui/main/frmEther.h"
@@ -25,8 +26,10 @@ namespace wm {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: wmsetup [--settings FILE] [--port DEVICE] [--screenshots DIR]\n"
-    "  --settings FILE     the Settings.SSS to read and rewrite (default: the one in the program's folder)\n"
+    "usage: wmsetup [--settings FILE] [--port DEVICE] [--screenshots DIR] [SETUPFILE]\n"
+    "  SETUPFILE           open this setup file at start, as File > Open Setup does\n"
+    "  --settings FILE     the Settings.SSS to read and rewrite (default: the one in the program's folder,\n"
+    "                      or when installed ~/.config/wmsetup/Settings.SSS)\n"
     "  --port DEVICE       serial device to use instead of the one the settings' port number names\n"
     "  --screenshots DIR   draw every window into PNG files in DIR and end (works without a display)\n"
     "  --bench-list S      open Readings > List at once, End it at Ctrl+C or after S seconds, print\n"
@@ -50,6 +53,14 @@ std::optional<WmsetupOptions> ParseWmsetupOptions(const std::vector<std::string>
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             o.help = true;
+            continue;
+        }
+        if (!a.empty() && a[0] != '-') {
+            if (!o.setupFile.empty()) {
+                problem = "one setup file at a time, not " + o.setupFile + " and " + a;
+                return std::nullopt;
+            }
+            o.setupFile = a;
             continue;
         }
         if (a != "--settings" && a != "--port" && a != "--screenshots" && a != "--bench-list") {
@@ -97,20 +108,18 @@ int RunWmsetup(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("wmsetup");
-    const std::filesystem::path programDir = QApplication::applicationDirPath().toStdString();
-    if (!parsed->screenshots.isEmpty()) return RenderScreenshots(parsed->screenshots, programDir);
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    const ProgramFolders folders = FindProgramFolders(QApplication::applicationDirPath().toStdString(),
+                                                      FolderEnvironment{xdg ? xdg : "", home ? home : ""});
+    if (!parsed->screenshots.isEmpty()) return RenderScreenshots(parsed->screenshots, folders.helpDir);
 
     QtClock clock;
     QtEventPump pump;
     QtSerialPort port{pump};
     QtNodeSockets sockets{pump};
     QtOperator op;
-    ProgramPaths paths;
-    paths.programDir = programDir;
-    paths.settingsFile =
-        parsed->settings.empty() ? programDir / "Settings.SSS" : std::filesystem::path(parsed->settings);
-    paths.portOverride = parsed->port;
-    Program program(Platform{port, clock, pump, op}, paths);
+    Program program(Platform{port, clock, pump, op}, MakeProgramPaths(folders, parsed->settings, parsed->port));
     program.AttachNode(sockets);
 
     program.StartUp();
@@ -118,6 +127,15 @@ int RunWmsetup(int argc, char** argv) {
 
     frmMMenu window(program, op);
     QObject::connect(&window, &frmMMenu::programEnded, &app, &QApplication::quit, Qt::QueuedConnection);
+    if (!parsed->setupFile.empty()) {
+        // Once the event loop runs, so that a message about the file has the
+        // main window (or the Ethernet window) under it. A relative name is
+        // the shell's: it is taken from the working folder.
+        std::error_code ec;
+        std::filesystem::path file = std::filesystem::absolute(parsed->setupFile, ec);
+        if (ec) file = parsed->setupFile;
+        QTimer::singleShot(0, &window, [&window, file] { window.OpenSetupFile(file); });
+    }
     if (program.link.EthernetLink == 1) {
         // The Ethernet window asks the node to call and shows the main
         // window once it has; it stays loaded for its timer.

@@ -11,6 +11,7 @@ namespace wm {
 struct WmsetupOptions {
     std::string settings; // --settings FILE (default: Settings.SSS in the program's folder)
     std::string port;     // --port DEVICE
+    std::string setupFile; // SETUPFILE: open it at start
     QString screenshots;  // --screenshots DIR: render the windows to PNG files and end
     int benchListSeconds = 0; // --bench-list S: list readings for S seconds, say how many, end
     bool help = false;

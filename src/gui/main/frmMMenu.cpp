@@ -543,7 +543,7 @@ void frmMMenu::Form_KeyDown(int keyCode) {
 frmAppHelp* frmMMenu::HelpWindow() const { return help_; }
 
 void frmMMenu::OpenAppHelp() {
-    if (!help_) help_ = new frmAppHelp(program_.paths.programDir, this);
+    if (!help_) help_ = new frmAppHelp(program_.paths.HelpFolder(), this);
     help_->ShowTopic(helpTopic_);
 }
 
@@ -595,6 +595,13 @@ void frmMMenu::mnuDefaultSet_Click() {
 void frmMMenu::mnuOpen_Click() {
     if (Refused()) return;
     if (!OpenSetup(program_)) return;
+    viewOn_ = putOn_ = true;
+    ApplyMenuStates();
+}
+
+void frmMMenu::OpenSetupFile(const std::filesystem::path& file) {
+    if (Refused()) return;
+    if (!LoadSetupFile(program_, file)) return;
     viewOn_ = putOn_ = true;
     ApplyMenuStates();
 }

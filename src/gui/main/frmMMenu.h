@@ -84,6 +84,9 @@ public:
     void mnuFile_Click();
     void mnuDefaultSet_Click();
     void mnuOpen_Click();
+    // Opens a named setup file as Open Setup does, without the dialog (the
+    // file named on the command line).
+    void OpenSetupFile(const std::filesystem::path& file);
     void mnuSave_Click();
     void mnuSaveAs_Click();
     // File > Connection: the link settings window; a saved change is in use

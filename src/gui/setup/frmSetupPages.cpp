@@ -124,7 +124,7 @@ void SetupPages::ToMainMenu(frmSetupPage& from) {
 void SetupPages::OpenAppHelp(QWidget* over) {
     SkipPageReload = 0;
     if (!help_) {
-        help_ = new frmAppHelp(program_.paths.programDir, over);
+        help_ = new frmAppHelp(program_.paths.HelpFolder(), over);
     } else if (help_->parentWidget() != over) {
         help_->setParent(over, help_->windowFlags());
     }

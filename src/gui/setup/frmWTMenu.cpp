@@ -293,7 +293,7 @@ void frmWTMenu::grdSetPt_Click(int row) {
 void frmWTMenu::ShowHelp(int topic, int leftTwips) {
     helpTopic_ = topic;
     if (!help_) {
-        help_ = new frmAppHelp(program_.paths.programDir, this);
+        help_ = new frmAppHelp(program_.paths.HelpFolder(), this);
         help_->setModal(false); // the view stays usable beside it
         help_->setWindowTitle("Menu Help");
         help_->installEventFilter(this);
