@@ -1,4 +1,5 @@
 #include "wmctl.h"
+#include "TraceOutput.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -37,12 +38,14 @@ namespace wm {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: wmctl [--settings FILE] [--port DEVICE] [--node-tries N] [--trace] COMMAND [ARGS]\n"
+    "usage: wmctl [--settings FILE] [--port DEVICE] [--node-tries N] [--trace] [--trace-file FILE] COMMAND [ARGS]\n"
     "  --settings FILE  the Settings.SSS to read and rewrite (default: the one in the program's folder)\n"
     "  --port DEVICE    serial device to use instead of the one the settings' port number names\n"
     "  --node-tries N   when the settings name an Ethernet node: ask it to call back at most N times,\n"
     "                   4 s apart (default 10)\n"
-    "  --trace          print every frame sent and received, as hex with its time, on standard error\n"
+    "  --trace          print every frame sent and received and each exchange's end status, one traffic\n"
+    "                   line each (time, tx/rx/end, hex, text), on standard error\n"
+    "  --trace-file FILE  the same lines to FILE, written as they come\n"
     "  get -o FILE      Get Setup, save the image as a setup file; prints the status line text\n"
     "  put FILE [--yes] open the setup file, then Put Setup; the signal-conditioner mismatch question\n"
     "                   is answered No unless --yes\n"
@@ -84,6 +87,7 @@ struct Options {
     std::string port;
     int nodeTries = 10;
     bool trace = false;
+    std::string traceFile;
     std::vector<std::string> rest; // command and its arguments
 };
 
@@ -93,7 +97,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         const std::string& a = args[i];
         if (!o.rest.empty()) {
             o.rest.push_back(a);
-        } else if (a == "--settings" || a == "--port") {
+        } else if (a == "--settings" || a == "--port" || a == "--trace-file") {
             if (i + 1 >= args.size()) {
                 problem = a + " needs a value";
                 return std::nullopt;
@@ -101,10 +105,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             // An empty path would silently mean "no override" and reach
             // whatever port the settings name.
             if (args[i + 1].empty()) {
-                problem = a == "--port" ? "--port needs a device path" : "--settings needs a file name";
+                problem = a == "--port" ? "--port needs a device path" : a + " needs a file name";
                 return std::nullopt;
             }
-            (a == "--settings" ? o.settings : o.port) = args[++i];
+            (a == "--settings" ? o.settings : a == "--port" ? o.port : o.traceFile) = args[++i];
         } else if (a == "--node-tries") {
             const std::string value = i + 1 < args.size() ? args[++i] : std::string();
             const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), o.nodeTries);
@@ -154,20 +158,6 @@ struct Console {
         program = std::make_unique<Program>(Platform{port, clock, pump, op}, paths);
         program->AttachNode(sockets);
         program->node->attempts = o.nodeTries;
-        if (o.trace) {
-            const auto print = [](const char* dir, const std::string& bytes, std::uint32_t tick) {
-                std::fprintf(stderr, "%10u %s %s\n", tick, dir, BytesToHex(bytes).c_str());
-            };
-            program->txn.trace = print;
-            program->node->trace = [print](const char* what, const std::string& bytes, std::uint32_t tick) {
-                // A stranger is named by its address, not its bytes.
-                if (std::string_view(what) == "refused") {
-                    std::fprintf(stderr, "%10u refused a connection from %s\n", tick, bytes.c_str());
-                    return;
-                }
-                print(what, bytes, tick);
-            };
-        }
         nodeTimer.setInterval(1000);
         QObject::connect(&nodeTimer, &QTimer::timeout, [this] { program->node->TimerTick(); });
     }
@@ -612,7 +602,7 @@ int RunStream(Console& c, const std::vector<std::string>& rest) {
     constexpr std::uint32_t SilenceLimitMs = 10'000;
     SerialPortControl& port = c.program->platform.port;
     RecordReceiver receiver(port, c.program->platform.pump, c.program->platform.clock);
-    if (c.program->txn.trace) receiver.tap = [&c](const std::string& bytes, std::uint32_t tick) {
+    if (c.program->traffic.Listening()) receiver.tap = [&c](const std::string& bytes, std::uint32_t tick) {
         c.program->txn.trace("rx", bytes, tick);
     };
     RecordFramer framer(chars);
@@ -671,7 +661,13 @@ int RunWmctl(const std::vector<std::string>& args, const std::string& programDir
     if (!parsed) return Usage(problem);
     const Options& o = *parsed;
     const std::string& name = o.rest[0];
+    TraceOutput trace;
+    if (!trace.Open(o.trace, o.traceFile, problem)) {
+        std::fprintf(stderr, "wmctl: %s\n", problem.c_str());
+        return 2;
+    }
     Console c(o, programDir);
+    trace.Attach(*c.program);
     if (name == "command") return RunCommandOrRead(c, o.rest, false);
     if (name == "read") return RunCommandOrRead(c, o.rest, true);
     if (name == "show") return RunShow(o.rest);
