@@ -28,6 +28,7 @@ class frmWTMenu;
 class frmCalib;
 class frmCmds;
 class frmList;
+class frmTraffic;
 class frmJumper;
 class frmMHELP;
 class ReadingsChart;
@@ -92,6 +93,10 @@ public:
     void mnuView_Click();
     void mnuSetup_Click();
     void mnuMenu_Click();
+    // View > Traffic: the frames on the wire, beside this window; reached
+    // without a setup too, so a Get that fails can be watched.
+    void mnuTraffic_Click();
+    [[nodiscard]] frmTraffic* TrafficWindow() const;
     void mnuCmds_Click();
     void mnuCmdsGo_Click();
     // The commands window while it is open.
@@ -169,6 +174,7 @@ private:
     QAction* mnuPut = nullptr;
     QAction* mnuView = nullptr;
     QAction* mnuMenu = nullptr;
+    QAction* mnuSetup = nullptr;
     QAction* mnuCmds = nullptr;
     QAction* mnuMRdgs = nullptr;
     QAction* mnuCalib = nullptr;
@@ -192,6 +198,7 @@ private:
     QPointer<frmList> list_;
     QPointer<ReadingsChart> chart_;
     QPointer<frmMHELP> setupHelp_;
+    QPointer<frmTraffic> traffic_;
     std::vector<QPointer<frmJumper>> jumpers_;
 
     QStringList lines_;
