@@ -58,14 +58,23 @@ std::size_t TrafficHistory::Add(TrafficLine line) {
         ++skipped_;
         return 0;
     }
-    std::size_t dropped = 0;
-    if (lines_.size() >= limit_) {
-        lines_.pop_front();
-        ++dropped_;
-        dropped = 1;
-    }
+    const std::size_t dropped = DropOldest(DropsBeforeAdd());
     lines_.push_back(std::move(line));
     return dropped;
+}
+
+std::size_t TrafficHistory::DropsBeforeAdd() const {
+    if (paused_ || lines_.size() < limit_) return 0;
+    // A hundredth of the bound at once: a window drops its oldest rows in
+    // one go now and then instead of one with every line.
+    return std::min(lines_.size(), std::max<std::size_t>(1, limit_ / 100));
+}
+
+std::size_t TrafficHistory::DropOldest(std::size_t count) {
+    count = std::min(count, lines_.size());
+    lines_.erase(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(count));
+    dropped_ += count;
+    return count;
 }
 
 void TrafficHistory::Clear() {

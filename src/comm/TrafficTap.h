@@ -50,9 +50,14 @@ public:
     explicit TrafficHistory(std::size_t limit = DefaultLimit) : limit_(limit == 0 ? 1 : limit) {}
     static constexpr std::size_t DefaultLimit = 100'000;
 
-    // Keeps the line unless paused; the oldest line goes when the bound is
-    // reached. Returns how many lines were dropped from the front (0 or 1).
+    // Keeps the line unless paused. When the bound is reached the oldest
+    // hundredth of it goes first (at least one line). Returns how many lines
+    // were dropped from the front.
     std::size_t Add(TrafficLine line);
+    // How many lines the next Add drops from the front.
+    [[nodiscard]] std::size_t DropsBeforeAdd() const;
+    // Drops up to `count` of the oldest lines; returns how many went.
+    std::size_t DropOldest(std::size_t count);
     void Clear();
     void SetPaused(bool paused) { paused_ = paused; }
     [[nodiscard]] bool Paused() const { return paused_; }

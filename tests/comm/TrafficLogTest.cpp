@@ -93,6 +93,14 @@ TEST(TrafficHistory, keepsTheNewestWithinItsBoundAndSkipsWhilePaused) {
     EXPECT_EQ(history.Text(), "2 tx 41 \"A\"\n3 tx 41 \"A\"\n4 tx 41 \"A\"\n");
     history.Clear();
     EXPECT_EQ(history.Size(), 0u);
+
+    // A large bound drops its oldest hundredth at once.
+    TrafficHistory large(200);
+    for (std::uint32_t t = 1; t <= 200; ++t) large.Add(TraceLine("rx", "B", t));
+    EXPECT_EQ(large.DropsBeforeAdd(), 2u);
+    EXPECT_EQ(large.Add(TraceLine("rx", "B", 201)), 2u);
+    EXPECT_EQ(large.Size(), 199u);
+    EXPECT_EQ(large.Lines().front().timeUs, 3000u);
     EXPECT_EQ(history.Skipped(), 0u);
     EXPECT_EQ(history.Text(), "");
 }

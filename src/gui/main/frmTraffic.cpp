@@ -25,14 +25,10 @@ void TrafficModel::Append(const TrafficLine& line) {
         history_.Add(line); // counted as skipped
         return;
     }
-    if (history_.Size() >= history_.Limit()) {
-        beginRemoveRows({}, 0, 0);
-        history_.Add(line);
+    if (const std::size_t drops = history_.DropsBeforeAdd(); drops > 0) {
+        beginRemoveRows({}, 0, static_cast<int>(drops) - 1);
+        history_.DropOldest(drops);
         endRemoveRows();
-        const int last = static_cast<int>(history_.Size()) - 1;
-        beginInsertRows({}, last, last);
-        endInsertRows();
-        return;
     }
     const int row = static_cast<int>(history_.Size());
     beginInsertRows({}, row, row);
