@@ -5,12 +5,15 @@ namespace wm {
 Program::Program(Platform platformIn, ProgramPaths pathsIn)
     : platform(platformIn), paths(std::move(pathsIn)),
       txn(link, x, platform.port, platform.clock, platform.pump),
-      conn(link, platform.port, txn, platform.op, paths.settingsFile, paths.portOverride) {}
+      conn(link, platform.port, txn, platform.op, paths.settingsFile, paths.portOverride) {
+    traffic.Watch(txn);
+}
 
 void Program::AttachNode(NodeSockets& sockets) {
     txn.SetNodeLink(nullptr);
     node = std::make_unique<NodeConnection>(link, x, conn, platform.op, platform.clock, platform.pump, sockets);
     txn.SetNodeLink(node.get());
+    traffic.Watch(*node);
 }
 
 void Program::StartUp() {

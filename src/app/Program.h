@@ -13,6 +13,7 @@
 #include "comm/Exchange.h"
 #include "comm/NodeConnection.h"
 #include "comm/Transaction.h"
+#include "comm/TrafficTap.h"
 #include "platform/Clock.h"
 #include "platform/NodeSockets.h"
 #include "platform/Operator.h"
@@ -56,6 +57,10 @@ struct Program {
     LinkState link;
     Exchange x;
     Transaction txn;
+    // Every frame on the wire and each exchange's end status, for whoever
+    // listens (the Traffic window, wmctl --trace). It feeds on the traces
+    // of txn and of the node link.
+    TrafficTap traffic;
     Connection conn;
 
     // The setup and what is derived from it.

@@ -52,4 +52,12 @@ std::optional<std::filesystem::path> SaveReadingsCsv(Operator& op, const Reading
     return file;
 }
 
+std::optional<std::filesystem::path> SaveTrafficText(Operator& op, const std::string& text,
+                                                     const std::filesystem::path& folder) {
+    const SaveAsRequest request{"Save Traffic As", "Text files (*.txt)|*.txt", folder, "Traffic.txt", {".txt"}};
+    const auto file = ChooseFileToSave(op, request);
+    if (!file || !WriteSavedFile(op, *file, text, request.title, "traffic file")) return std::nullopt;
+    return file;
+}
+
 } // namespace wm

@@ -48,4 +48,11 @@ bool WriteSavedFile(Operator& op, const std::filesystem::path& file, const std::
 std::optional<std::filesystem::path> SaveReadingsCsv(Operator& op, const ReadingsLog& log,
                                                      const std::filesystem::path& folder, const std::string& baseName);
 
+// The Traffic window's lines, as TrafficHistory::Text() writes them: the
+// Save As dialog offers "Traffic.txt" under the title "Save Traffic As".
+// Returns the file written, or nothing when cancelled or failed (the
+// operator has been told).
+std::optional<std::filesystem::path> SaveTrafficText(Operator& op, const std::string& text,
+                                                     const std::filesystem::path& folder);
+
 } // namespace wm

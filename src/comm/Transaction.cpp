@@ -74,6 +74,10 @@ void Transaction::Trace(const char* direction, const std::string& bytes) {
     if (trace) trace(direction, bytes, clock_.TickMs());
 }
 
+void Transaction::TraceEnd() {
+    if (traceEnd) traceEnd(x_.TransferStatus, clock_.TickMs());
+}
+
 void Transaction::FrameRequest() {
     if (link_.UseModbus == 0) {
         x_.TxCommand += "\r\n";
@@ -127,12 +131,17 @@ void Transaction::Restore(Kept kept) {
 void Transaction::SendCommand() {
     if (waiting_ > 0) {
         Refuse();
+        endTracedAtSend_ = status::Refused;
+        TraceEnd();
         return;
     }
     const WaitScope busy(waiting_);
+    endTracedAtSend_ = status::Ok;
     const std::int32_t pause = times_ ? static_cast<std::int32_t>(times_->pauseBeforeSendMs) : PauseBeforeSendMs;
     if (!PauseUnlessGone(pause)) {
         x_.TransferStatus = status::DeviceGone;
+        endTracedAtSend_ = status::DeviceGone;
+        TraceEnd();
         return;
     }
     FrameRequest();
@@ -151,7 +160,11 @@ void Transaction::SendCommand() {
     if (!stale.empty()) Trace("discard", stale);
     Trace("tx", x_.TxCommand);
     port_.Output(x_.TxCommand);
-    if (port_.Gone()) x_.TransferStatus = status::DeviceGone;
+    if (port_.Gone()) {
+        x_.TransferStatus = status::DeviceGone;
+        endTracedAtSend_ = status::DeviceGone;
+        TraceEnd();
+    }
 }
 
 bool Transaction::PauseUnlessGone(std::int32_t ms) {
@@ -169,20 +182,26 @@ bool Transaction::PauseUnlessGone(std::int32_t ms) {
 }
 
 void Transaction::ReceiveReply() {
+    const std::int16_t tracedAtSend = std::exchange(endTracedAtSend_, status::Ok);
     if (waiting_ > 0) {
         Refuse();
+        if (tracedAtSend != status::Refused) TraceEnd();
         return;
     }
-    const WaitScope busy(waiting_);
-    x_.TransferStatus = status::Ok;
-    x_.RxReply.clear();
-    x_.ModbusReply.clear();
-    x_.ModbusException = 0;
-    if (link_.EthernetLink == 1) {
-        ReceiveFromNode();
-        return;
+    {
+        const WaitScope busy(waiting_);
+        x_.TransferStatus = status::Ok;
+        x_.RxReply.clear();
+        x_.ModbusReply.clear();
+        x_.ModbusException = 0;
+        if (link_.EthernetLink == 1) {
+            ReceiveFromNode();
+        } else {
+            ReceiveSerial();
+        }
     }
-    ReceiveSerial();
+    if (tracedAtSend == status::DeviceGone && x_.TransferStatus == status::DeviceGone) return;
+    TraceEnd();
 }
 
 Transaction::Arrival Transaction::WaitFirstCharacter() {

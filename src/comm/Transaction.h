@@ -59,6 +59,9 @@ public:
     // for every reply collected (before any check), "discard" for stale input
     // thrown away before a send; with the bytes and the tick.
     std::function<void(const char* direction, const std::string& bytes, std::uint32_t tick)> trace;
+    // The status each exchange ended with, once: at the end of ReceiveReply,
+    // or when SendCommand already failed (refused, the device gone).
+    std::function<void(std::int16_t status, std::uint32_t tick)> traceEnd;
 
     // True while SendCommand, ReceiveReply or a delay is waiting. A second
     // exchange started from an event handled during that wait is refused, so
@@ -105,6 +108,7 @@ private:
     [[nodiscard]] Arrival CollectUntilQuiet(std::string& collected);
     void ReceiveFromNode();
     void Trace(const char* direction, const std::string& bytes);
+    void TraceEnd();
 
     const LinkState& link_;
     Exchange& x_;
@@ -115,6 +119,9 @@ private:
     std::optional<ReplyTimes> times_;
     int waiting_ = 0;
     int refused_ = 0;
+    // The failure SendCommand traced as the exchange's end (0: none), so the
+    // ReceiveReply that follows does not trace it a second time.
+    std::int16_t endTracedAtSend_ = status::Ok;
 };
 
 } // namespace wm

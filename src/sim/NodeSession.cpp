@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "comm/NodePacket.h"
+#include "comm/TrafficLog.h"
 #include "sim/SimFraming.h"
 
 namespace wm::sim {
@@ -32,7 +33,12 @@ NodeSession::NodeSession(Meter& meter, NodeOptions options, std::uint64_t charTi
     : meter_(meter), options_(std::move(options)), charTimeUs_(charTimeUs) {}
 
 void NodeSession::AddLog(std::uint64_t nowUs, const std::string& text) {
-    log_.push_back(std::to_string(nowUs) + " node " + text);
+    TrafficLine line;
+    line.kind = TrafficLine::Kind::Note;
+    line.timeUs = nowUs;
+    line.fine = true;
+    line.note = "node " + text;
+    log_.push_back(FormatTrafficLine(line));
 }
 
 std::vector<std::string> NodeSession::TakeLog() {

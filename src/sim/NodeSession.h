@@ -58,8 +58,9 @@ public:
     [[nodiscard]] bool IsConnected() const { return connected_; }
     [[nodiscard]] const NodeOptions& Options() const { return options_; }
 
-    // One line per event: the time in microseconds, "node", what happened
-    // ("control", "called", "keepalive", "request", "reply", "dropped" ...).
+    // One line per event, a note in the traffic format (comm/TrafficLog.h):
+    // the time, then "node" and what happened ("control", "called",
+    // "keepalive", "request", "reply", "dropped" ...).
     [[nodiscard]] std::vector<std::string> TakeLog();
     void AddLog(std::uint64_t nowUs, const std::string& text);
     // The times the keep-alives came, in microseconds.

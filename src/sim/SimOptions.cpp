@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "comm/TrafficLog.h"
+
 namespace wm::sim {
 namespace {
 
@@ -25,22 +27,6 @@ bool SplitLast(const std::string& text, std::string& head, std::string& tail) {
     head = text.substr(0, colon);
     tail = text.substr(colon + 1);
     return true;
-}
-
-std::string Readable(const std::string& bytes) {
-    std::string out;
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '\r')
-            out += "\\r";
-        else if (c == '\n')
-            out += "\\n";
-        else if (b >= 32 && b < 127)
-            out += c;
-        else
-            out += '.';
-    }
-    return out;
 }
 
 const char* FramingName(Framing f) {
@@ -395,7 +381,7 @@ std::string SimUsage() {
            "                        the setup's output rate; its line rate sends them back\n"
            "                        to back). At exit, and at SIGUSR1, wmsim says on\n"
            "                        standard error how many records it has sent\n"
-           "  --log FILE            write every request and reply, with times, to FILE\n"
+           "  --log FILE            write every request and reply, with times, to FILE (the traffic format)\n"
            "\n"
            "Readings (the continuous output and the reading requests B2, B3, B4):\n"
            "  --readings MODE       steady: gross and net 1234, peak 1500 (the default);\n"
@@ -497,13 +483,24 @@ bool ApplySimOptions(const SimOptions& options, Meter& meter, std::string& probl
 }
 
 std::string FormatLogEntry(const LogEntry& entry) {
-    std::ostringstream line;
-    line << entry.endUs << ' ' << FramingName(entry.framing) << ' ' << (entry.key.empty() ? "-" : entry.key)
-         << ' ' << (entry.addressed ? "heard" : "ignored");
-    if (!entry.note.empty()) line << " (" << entry.note << ')';
-    line << " rx=" << Hex(entry.bytes) << " \"" << Readable(entry.bytes) << '"';
-    line << " tx=" << Hex(entry.reply) << " \"" << Readable(entry.reply) << '"';
-    return line.str();
+    std::string facts = std::string(FramingName(entry.framing)) + ' ' + (entry.key.empty() ? "-" : entry.key) + ' ' +
+                        (entry.addressed ? "heard" : "ignored");
+    if (!entry.note.empty()) facts += " (" + entry.note + ')';
+    TrafficLine heard;
+    heard.kind = TrafficLine::Kind::Rx;
+    heard.timeUs = entry.endUs;
+    heard.fine = true;
+    heard.bytes = entry.bytes;
+    heard.note = facts;
+    std::string lines = FormatTrafficLine(heard);
+    if (!entry.reply.empty()) {
+        TrafficLine reply = heard;
+        reply.kind = TrafficLine::Kind::Tx;
+        reply.bytes = entry.reply;
+        reply.note.clear();
+        lines += '\n' + FormatTrafficLine(reply);
+    }
+    return lines;
 }
 
 } // namespace wm::sim

@@ -66,8 +66,11 @@ bool ApplySimOptions(const SimOptions& options, Meter& meter, std::string& probl
 // with blanks or a line end around it; nullopt for anything else.
 [[nodiscard]] std::optional<double> ParseAppliedInput(const std::string& text);
 
-// One log line: end time in microseconds, framing, key, what happened, the
-// request and the reply in hex with a readable form of each.
+// The log's lines for one request, in the traffic format (comm/TrafficLog.h),
+// joined by a line feed: an rx line for the request as heard, at the time
+// its last byte came, noting the framing, the key faults match ("-" when
+// unreadable), heard or ignored and why; then, when the meter answered, a tx
+// line at the same time for the whole reply.
 [[nodiscard]] std::string FormatLogEntry(const LogEntry& entry);
 
 } // namespace wm::sim

@@ -9,6 +9,7 @@
 #include <termios.h>
 
 #include "Processes.h"
+#include "support/TrafficLines.h"
 
 namespace wm::e2e {
 namespace {
@@ -89,7 +90,8 @@ bool WaitForRequest(int logFd, const std::string& command, int timeoutMs) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
         if (left <= 0) return false;
         const std::string line = ReadLine(logFd, static_cast<int>(left));
-        if (line.find(" " + command + " ") != std::string::npos) return true;
+        const std::optional<TrafficLine> logged = ParseTrafficLine(line);
+        if (logged && logged->kind == TrafficLine::Kind::Rx && test::SimNote(logged->note).key == command) return true;
         if (line.empty()) return false;
     }
 }

@@ -11,6 +11,8 @@
 #include <sstream>
 
 #include "Processes.h"
+#include "comm/Hex.h"
+#include "support/TrafficLines.h"
 #include "app/Program.h"
 #include "platform/qt/QtNodeSockets.h"
 #include "platform/qt/QtPlatform.h"
@@ -40,21 +42,20 @@ std::string Hex2(unsigned v) {
     return text;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-// The frames wmctl sent, as the trace prints them (hex).
+// The meter's frames wmctl sent, as the trace prints them (hex); the node's
+// own packets carry a note saying what they are.
 std::vector<std::string> Sent(const std::string& err) {
     std::vector<std::string> out;
-    for (const std::string& line : Lines(err)) {
-        const std::size_t at = line.find(" tx ");
-        if (at != std::string::npos) out.push_back(line.substr(at + 4));
-    }
+    for (const TrafficLine& line : test::TrafficLinesIn(err))
+        if (line.kind == TrafficLine::Kind::Tx && line.note.empty()) out.push_back(BytesToHex(line.bytes));
     return out;
+}
+
+// True when the trace holds a frame of that kind, with that note, whose hex starts with `hex`.
+bool Traced(const std::string& err, TrafficLine::Kind kind, const std::string& note, const std::string& hex) {
+    for (const TrafficLine& line : test::TrafficLinesIn(err))
+        if (line.kind == kind && line.note == note && BytesToHex(line.bytes).starts_with(hex)) return true;
+    return false;
 }
 
 struct NodeLink : ::testing::Test {
@@ -110,7 +111,8 @@ TEST_F(NodeLink, customAsciiReadGetAndPutThroughTheNode) {
     ASSERT_EQ(gross.exitCode, 0) << gross.err;
     EXPECT_EQ(gross.out, "+01234\n");
     EXPECT_EQ(Sent(gross.err), (std::vector<std::string>{"2A3142330D0A"})) << gross.err; // *1B3 CR LF
-    EXPECT_NE(gross.err.find(" udp 5A91C3E07B24020000123456"), std::string::npos) << gross.err;
+    EXPECT_TRUE(Traced(gross.err, TrafficLine::Kind::Tx, "udp control packet to the node", "5A91C3E07B24020000123456"))
+        << gross.err;
 
     const RunResult got = Wm({"get", "-o", (dir / "meter.WT").string()});
     ASSERT_EQ(got.exitCode, 0) << got.err;
@@ -129,9 +131,9 @@ TEST_F(NodeLink, customAsciiReadGetAndPutThroughTheNode) {
     // Each run asked the node once and closed its connection at the end.
     const std::string log = NodeLog();
     std::size_t calls = 0, closes = 0;
-    for (const std::string& line : Lines(log)) {
-        calls += line.find(" node called") != std::string::npos;
-        closes += line.find("the program closed the connection") != std::string::npos;
+    for (const TrafficLine& line : test::ReadTrafficFile(Log())) {
+        calls += line.note == "node called";
+        closes += line.note.find("the program closed the connection") != std::string::npos;
     }
     EXPECT_EQ(calls, 3U) << log;
     EXPECT_EQ(closes, 3U) << log;
@@ -166,7 +168,7 @@ TEST_F(NodeLink, aStrangerIsClosedNotificationsAreIgnoredAndAWrongIdentifierFail
     ASSERT_EQ(gross.exitCode, 0) << gross.err;
     EXPECT_EQ(gross.out, "+01234\n");
     EXPECT_NE(gross.err.find("refused a connection from"), std::string::npos) << gross.err;
-    EXPECT_NE(gross.err.find(" notification 5A91C3E07B24"), std::string::npos) << gross.err;
+    EXPECT_TRUE(Traced(gross.err, TrafficLine::Kind::Rx, "node notification, dropped", "5A91C3E07B24")) << gross.err;
     const std::string log = NodeLog();
     EXPECT_NE(log.find("stranger from " + stranger + ": closed by the program"), std::string::npos) << log;
 
@@ -240,10 +242,10 @@ TEST_F(NodeLink, keepAliveReachesTheNodeEveryFourteenSeconds) {
 
     std::vector<long long> keepAlives;
     long long called = -1;
-    for (const std::string& line : Lines(NodeLog())) {
-        const long long at = std::atoll(line.c_str());
-        if (line.find(" node called") != std::string::npos) called = at;
-        if (line.find(" node keepalive") != std::string::npos) keepAlives.push_back(at);
+    for (const TrafficLine& line : test::ReadTrafficFile(Log())) {
+        const auto at = static_cast<long long>(line.timeUs);
+        if (line.note == "node called") called = at;
+        if (line.note == "node keepalive") keepAlives.push_back(at);
     }
     ASSERT_GE(called, 0) << NodeLog();
     ASSERT_EQ(keepAlives.size(), 2U) << NodeLog();

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "Processes.h"
+#include "support/TrafficLines.h"
 #include "setup/Defaults.h"
 
 namespace wm::e2e {
@@ -83,22 +84,17 @@ struct Stream : ::testing::Test {
     RunResult Wm(const std::vector<std::string>& args, const MeterProcess* m = nullptr) {
         return RunProgram(WmArgs(m != nullptr ? *m : meter, args), dir, 15000);
     }
-    // The requests the meter heard since the last call, as the log quotes
+    // The requests the meter heard since the last call, as its log holds
     // them. A reading asked for first is answered only after everything sent
     // before it was heard and logged, so the log is complete up to it; and it
     // is answered cleanly only when the continuous output has stopped.
     std::vector<std::string> Heard(MeterProcess& m) {
         EXPECT_EQ(Wm({"read", "gross"}, &m).exitCode, 0);
+        const std::vector<TrafficLine> lines = test::ReadTrafficFile(m.log);
         std::vector<std::string> heard;
-        std::ifstream in(m.log);
-        std::size_t n = 0;
-        for (std::string line; std::getline(in, line);) {
-            if (n++ < m.logLinesSeen) continue;
-            const std::size_t at = line.find(" rx=");
-            const std::size_t from = line.find('"', at) + 1;
-            heard.push_back(line.substr(from, line.find('"', from) - from));
-        }
-        m.logLinesSeen = n;
+        for (std::size_t n = m.logLinesSeen; n < lines.size(); ++n)
+            if (lines[n].kind == TrafficLine::Kind::Rx) heard.push_back(lines[n].bytes);
+        m.logLinesSeen = lines.size();
         return heard;
     }
     std::vector<std::string> Heard() { return Heard(meter); }
@@ -115,7 +111,7 @@ TEST_F(Stream, fiveRecordsInEachFormBetweenTheStartAndStopCommands) {
     EXPECT_EQ(plain.out, "+01234\n+01234\n+01234\n+01234\n+01234\n");
     // Nothing but the start command, then the stop command of sixteen
     // asterisks: the setup file stands in for a Get.
-    EXPECT_EQ(Heard(), (std::vector<std::string>{"*1A0\\r\\n", "****************1A1\\r\\n", "*1B3\\r\\n"}));
+    EXPECT_EQ(Heard(), (std::vector<std::string>{"*1A0\r\n", "****************1A1\r\n", "*1B3\r\n"}));
 
     const RunResult json = Wm({"stream", "-n", "5", "--json", "--setup", file});
     ASSERT_EQ(json.exitCode, 0) << json.err;
@@ -138,8 +134,8 @@ TEST_F(Stream, fiveRecordsInEachFormBetweenTheStartAndStopCommands) {
         EXPECT_EQ(rows[i].substr(comma + 1), "+01234");
     }
     const std::vector<std::string> heard = Heard();
-    EXPECT_EQ(std::count(heard.begin(), heard.end(), "*1A0\\r\\n"), 2);
-    EXPECT_EQ(std::count(heard.begin(), heard.end(), "****************1A1\\r\\n"), 2);
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), "*1A0\r\n"), 2);
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), "****************1A1\r\n"), 2);
 }
 
 // Each framing the setup can choose, given to wmctl by the same setup file
@@ -195,8 +191,8 @@ TEST_F(Stream, withoutASetupFileTheRecordCharactersComeFromAGet) {
     EXPECT_EQ(r.out, "t+01234p\nt+01234p\n");
     const std::vector<std::string> heard = Heard();
     ASSERT_GE(heard.size(), 4u);
-    EXPECT_EQ(heard[heard.size() - 3], "*1A0\\r\\n");
-    EXPECT_EQ(heard[heard.size() - 2], "****************1A1\\r\\n");
+    EXPECT_EQ(heard[heard.size() - 3], "*1A0\r\n");
+    EXPECT_EQ(heard[heard.size() - 2], "****************1A1\r\n");
 }
 
 // wmctl stream without -n, its standard output a pipe the test reads.
@@ -242,7 +238,7 @@ TEST_F(Stream, ctrlCOrAClosedOutputStopsTheMeter) {
     StartMeter(SetupWith({}));
     const std::vector<std::string> args{Bin("wmctl"), "--settings", (dir / "Settings.SSS").string(), "--port",
                                         sim->Device(), "stream", "--setup", (dir / "meter.WT").string()};
-    const std::vector<std::string> startAndStop{"*1A0\\r\\n", "****************1A1\\r\\n", "*1B3\\r\\n"};
+    const std::vector<std::string> startAndStop{"*1A0\r\n", "****************1A1\r\n", "*1B3\r\n"};
 
     Streaming interrupted(args);
     EXPECT_EQ(ReadLine(interrupted.out, 5000), "+01234");
@@ -285,8 +281,8 @@ TEST_F(Stream, theOutputStopsAfterASingleAsteriskToo) {
     ASSERT_TRUE(send("*1B3\r\n"));
     EXPECT_EQ(ReadUntil(line, '\r', 5000), "+01234\r") << "no record after the stop";
     close(line);
-    EXPECT_EQ(Heard(), (std::vector<std::string>{"*1A0\\r\\n", "*1A1\\r\\n", "*1B3\\r\\n", "*1B3\\r\\n",
-                                                "*1B3\\r\\n"}));
+    EXPECT_EQ(Heard(), (std::vector<std::string>{"*1A0\r\n", "*1A1\r\n", "*1B3\r\n", "*1B3\r\n",
+                                                "*1B3\r\n"}));
 }
 
 // No record for 10 s ends the run with exit 1, the output stopped: a meter
@@ -319,7 +315,7 @@ TEST_F(Stream, tenSecondsWithoutARecordEndTheRunWithExit1) {
         EXPECT_NE(r->err.find("no record came for 10 s; the continuous output was stopped"), std::string::npos)
             << r->err;
     }
-    const std::vector<std::string> startAndStop{"*1A0\\r\\n", "****************1A1\\r\\n", "*1B3\\r\\n"};
+    const std::vector<std::string> startAndStop{"*1A0\r\n", "****************1A1\r\n", "*1B3\r\n"};
     EXPECT_EQ(Heard(silent), startAndStop);
     EXPECT_EQ(Heard(mismatched), startAndStop);
 }
@@ -343,7 +339,7 @@ TEST_F(Stream, modbusIsRefusedWithoutSendingAnythingAndBadArgumentsToo) {
         EXPECT_EQ(refused.exitCode, 2) << bad.back();
     }
     const std::vector<std::string> heard = Heard();
-    EXPECT_EQ(heard, std::vector<std::string>{"*1B3\\r\\n"});
+    EXPECT_EQ(heard, std::vector<std::string>{"*1B3\r\n"});
 }
 
 } // namespace

@@ -44,7 +44,7 @@ TEST(MainMenuGet, aFailedGetShowsItsStatusInRedAndKeepsTheProgressBar) {
         EXPECT_TRUE(rig.Control<QProgressBar>("pbBar")->isVisible()) << row.name;
         EXPECT_EQ(rig.Control<QProgressBar>("pbBar")->value(), row.progress) << row.name;
         EXPECT_EQ(rig.program.SetupReceived, 0) << row.name;
-        EXPECT_FALSE(rig.Item("mnuView")->isEnabled()) << row.name;
+        EXPECT_FALSE(rig.Item("mnuSetup")->isEnabled()) << row.name;
     }
 }
 

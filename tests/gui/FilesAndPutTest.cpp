@@ -203,14 +203,14 @@ TEST(WindowSetupFiles, saveNeedsANameSaveAsWritesTheImageAndSaveAsksBeforeReplac
 
 TEST(WindowSetupFiles, openCompletesShortImagesAndRevisionZero) {
     SimWindow rig(MeterLine1(0));
-    EXPECT_FALSE(rig.On("mnuView"));
+    EXPECT_FALSE(rig.On("mnuSetup"));
     EXPECT_FALSE(rig.On("mnuPut"));
     const std::string def(DefaultSetupText);
     WriteWhole(rig.File("A120.WT"), def.substr(0, 120) + "\r\n0\r\n");
     rig.dialogs.files = {rig.File("A120.WT").string()};
     rig.Click("mnuOpen");
     EXPECT_EQ(rig.Image(), def.substr(0, 120) + "00020D00");
-    EXPECT_TRUE(rig.On("mnuView"));
+    EXPECT_TRUE(rig.On("mnuSetup"));
     EXPECT_TRUE(rig.On("mnuPut"));
     EXPECT_EQ(rig.program.SetupFileName, rig.File("A120.WT").string());
 
@@ -237,7 +237,7 @@ TEST(WindowSetupFiles, aFileThatIsNoSetupIsRefusedByNameAndChangesNothing) {
         const std::string startImage = rig.Image();
         for (const bool loaded : {false, true}) {
             const std::string image = rig.Image(), fileName = rig.program.SetupFileName;
-            const bool viewOn = rig.On("mnuView"), putOn = rig.On("mnuPut");
+            const bool viewOn = rig.On("mnuSetup"), putOn = rig.On("mnuPut");
             rig.dialogs.boxes.clear();
             rig.dialogs.files = {rig.File(name).string()};
             rig.Click("mnuOpen");
@@ -247,7 +247,7 @@ TEST(WindowSetupFiles, aFileThatIsNoSetupIsRefusedByNameAndChangesNothing) {
                 << rig.dialogs.boxes[0].text;
             EXPECT_EQ(rig.Image(), image) << name << loaded;
             EXPECT_EQ(rig.program.SetupFileName, fileName) << name << loaded;
-            EXPECT_EQ(rig.On("mnuView"), viewOn) << name << loaded;
+            EXPECT_EQ(rig.On("mnuSetup"), viewOn) << name << loaded;
             EXPECT_EQ(rig.On("mnuPut"), putOn) << name << loaded;
 
             rig.dialogs.files = {rig.File("GOOD.WT").string()};

@@ -14,11 +14,13 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
 
 #include "MenuRig.h"
 #include "e2e/Processes.h"
 #include "gui/readings/frmList.h"
+#include "support/TrafficLines.h"
 #include "platform/qt/QtPlatform.h"
 #include "setup/Fields.h"
 
@@ -374,12 +376,11 @@ TEST(ListWindowOnAPseudoTerminal, listsTheMetersRecordsUntilEndAndStopsTheOutput
     // A reading asked for now is answered after the meter heard all that came
     // before it: the log then holds the start and the stop command.
     EXPECT_TRUE(MeterLink(program).AskAscii("B3").ok());
-    std::ifstream in(log);
-    const std::string heard((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::size_t start = heard.find("*0A0");
-    const std::size_t stop = heard.find("****************0A1");
-    EXPECT_NE(start, std::string::npos);
-    EXPECT_NE(stop, std::string::npos);
+    const std::vector<std::string> heard = FramesOf(ReadTrafficFile(log), TrafficLine::Kind::Rx);
+    const auto start = std::find(heard.begin(), heard.end(), "*0A0\r\n");
+    const auto stop = std::find(heard.begin(), heard.end(), "****************0A1\r\n");
+    EXPECT_NE(start, heard.end());
+    EXPECT_NE(stop, heard.end());
     EXPECT_LT(start, stop);
     delete list;
 }

@@ -9,7 +9,7 @@
 namespace wm::test {
 namespace {
 
-const char* const kStateItems[] = {"mnuMeter", "mnuPut",   "mnuView",  "mnuCmds",
+const char* const kStateItems[] = {"mnuMeter", "mnuPut",   "mnuSetup", "mnuCmds",
                                    "mnuMRdgs", "mnuCalib", "mnuSCType"};
 
 std::map<std::string, bool> Enabled(const MenuRig& rig) {
@@ -114,6 +114,7 @@ TEST(MainMenuTree, captionsAndAccessKeysAreTheMetersOwn) {
         {"mnuView", "&View"},
         {"mnuSetup", "&Setup"},
         {"mnuMenu", "Men&u"},
+        {"mnuTraffic", "&Traffic"},
         {"mnuCmds", "Co&mmands"},
         {"mnuCmdsGo", "Comman&ds"},
         {"mnuMRdgs", "&Readings"},
@@ -213,7 +214,7 @@ TEST(MainMenuFile, defaultSetupLoadsTheImageAndSaysSoOnWhite) {
     EXPECT_EQ(rig.program.setup.text, DefaultSetupText);
     EXPECT_EQ(rig.Status()->text().toStdString(), "Default Setup data loaded into the 3-Page Form.");
     EXPECT_EQ(rig.StatusColour(), ColourWhite);
-    EXPECT_TRUE(rig.Item("mnuView")->isEnabled());
+    EXPECT_TRUE(rig.Item("mnuSetup")->isEnabled());
     EXPECT_TRUE(rig.Item("mnuPut")->isEnabled());
 }
 
@@ -223,7 +224,7 @@ TEST(MainMenuFile, aCancelledOpenLoadsNothingAndEnablesNothing) {
     ASSERT_EQ(rig.dialogs.dialogs.size(), 1u);
     EXPECT_EQ(rig.dialogs.dialogs[0].title, "Open Setup File");
     EXPECT_EQ(rig.program.setup.text, std::string(176, '0'));
-    EXPECT_FALSE(rig.Item("mnuView")->isEnabled());
+    EXPECT_FALSE(rig.Item("mnuSetup")->isEnabled());
 }
 
 } // namespace

@@ -122,7 +122,7 @@ TEST(MainWindowExchange, nothingActsWhileAGetRunsAndTheTransferStatusStays) {
                                                              "*0X26DZ", "*0X236Z", "*0W11221D0"}));
     EXPECT_EQ(rig.Status()->text().toStdString(), "Getting data from the Device.  Data received OK.");
     EXPECT_EQ(rig.StatusColour(), ColourGreen);
-    EXPECT_TRUE(rig.Item("mnuView")->isEnabled());
+    EXPECT_TRUE(rig.Item("mnuSetup")->isEnabled());
     EXPECT_TRUE(rig.Item("mnuJmps")->isEnabled());
     EXPECT_TRUE(rig.Item("mnuMHelp")->isEnabled());
 }

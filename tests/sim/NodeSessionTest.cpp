@@ -20,7 +20,7 @@ TEST(NodeSession, OnlyAWellCheckedControlPacketForThisNodeIsAnswered) {
     EXPECT_EQ(node.Datagram("*1B3\r\n", 8), std::nullopt);
     const std::vector<std::string> log = node.TakeLog();
     ASSERT_EQ(log.size(), 4U);
-    EXPECT_EQ(log[0], "5 node control mode 6 port 10000");
+    EXPECT_EQ(log[0], "0.005 note # node control mode 6 port 10000");
     EXPECT_NE(log[1].find("for node 020000123457"), std::string::npos);
 
     NodeOptions silent;

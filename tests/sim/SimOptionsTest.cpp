@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/TrafficLines.h"
+
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -109,7 +111,7 @@ TEST(SimOptions, setupFileLineIsLaidOverTheDefault) {
     EXPECT_FALSE(ApplySimOptions(o, meter, problem));
 }
 
-TEST(SimOptions, logLineShowsTimeKeyAndBothDirections) {
+TEST(SimOptions, logLinesShowTimeKeyAndBothDirectionsInTheTrafficFormat) {
     LogEntry e;
     e.endUs = 123456;
     e.framing = Framing::CustomAscii;
@@ -117,8 +119,23 @@ TEST(SimOptions, logLineShowsTimeKeyAndBothDirections) {
     e.key = "B3";
     e.addressed = true;
     e.reply = "+01234\r";
-    EXPECT_EQ(FormatLogEntry(e),
-              "123456 ascii B3 heard rx=2A3142330D0A \"*1B3\\r\\n\" tx=2B30313233340D \"+01234\\r\"");
+    const std::string lines = FormatLogEntry(e);
+    EXPECT_EQ(lines, "123.456 rx 2A3142330D0A \"*1B3\\r\\n\" # ascii B3 heard\n"
+                     "123.456 tx 2B30313233340D \"+01234\\r\"");
+    const std::vector<TrafficLine> read = test::TrafficLinesIn(lines);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].kind, TrafficLine::Kind::Rx);
+    EXPECT_EQ(read[0].bytes, e.bytes);
+    EXPECT_EQ(read[0].timeUs, 123456u);
+    EXPECT_EQ(read[1].kind, TrafficLine::Kind::Tx);
+    EXPECT_EQ(read[1].bytes, e.reply);
+
+    // A request for another meter: heard, not answered, and why.
+    e.addressed = false;
+    e.key.clear();
+    e.note = "for address 2";
+    e.reply.clear();
+    EXPECT_EQ(FormatLogEntry(e), "123.456 rx 2A3142330D0A \"*1B3\\r\\n\" # ascii - ignored (for address 2)");
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "wmctl.h"
+#include "TraceOutput.h"
 
 #include "Batch.h"
 #include "BatchForm.h"
@@ -44,13 +45,15 @@ namespace wm {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: wmctl [--settings FILE] [--port DEVICE] [--node-tries N] [--trace] COMMAND [ARGS]\n"
+    "usage: wmctl [--settings FILE] [--port DEVICE] [--node-tries N] [--trace] [--trace-file FILE] COMMAND [ARGS]\n"
     "  --settings FILE  the Settings.SSS to read and rewrite (default: the one in the program's folder,\n"
     "                   or when installed ~/.config/wmsetup/Settings.SSS)\n"
     "  --port DEVICE    serial device to use instead of the one the settings' port number names\n"
     "  --node-tries N   when the settings name an Ethernet node: ask it to call back at most N times,\n"
     "                   4 s apart (default 10)\n"
-    "  --trace          print every frame sent and received, as hex with its time, on standard error\n"
+    "  --trace          print every frame sent and received and each exchange's end status, one traffic\n"
+    "                   line each (time, tx/rx/end, hex, text), on standard error\n"
+    "  --trace-file FILE  the same lines to FILE, written as they come\n"
     "  --port DEVICE@N  the meter with address N on DEVICE (Custom ASCII 0-31, Modbus 1-255)\n"
     "  get -o FOLDER --port P --port P... [--jobs N]\n"
     "  put FILE [--yes] --port P --port P... [--jobs N]\n"
@@ -107,6 +110,7 @@ struct Options {
     bool batchJob = false;            // one meter's job of a batch: end with the job line
     int nodeTries = 10;
     bool trace = false;
+    std::string traceFile;
     std::vector<std::string> rest; // command and its arguments
 };
 
@@ -118,7 +122,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         const bool batchOption = a == "--port" || a == "--jobs";
         if (!o.rest.empty() && !(batchOption && (o.rest[0] == "get" || o.rest[0] == "put"))) {
             o.rest.push_back(a);
-        } else if (a == "--settings" || a == "--port") {
+        } else if (a == "--settings" || a == "--port" || a == "--trace-file") {
             if (i + 1 >= args.size()) {
                 problem = a + " needs a value";
                 return std::nullopt;
@@ -126,8 +130,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             // An empty path would silently mean "no override" and reach
             // whatever port the settings name.
             if (args[i + 1].empty()) {
-                problem = a == "--port" ? "--port needs a device path" : "--settings needs a file name";
+                problem = a == "--port" ? "--port needs a device path" : a + " needs a file name";
                 return std::nullopt;
+            }
+            if (a == "--trace-file") {
+                o.traceFile = args[++i];
+                continue;
             }
             if (a == "--settings") {
                 o.settings = args[++i];
@@ -205,20 +213,6 @@ struct Console {
         if (o.address) program->conn.OverrideAddress(*o.address);
         program->AttachNode(sockets);
         program->node->attempts = o.nodeTries;
-        if (o.trace) {
-            const auto print = [](const char* dir, const std::string& bytes, std::uint32_t tick) {
-                std::fprintf(stderr, "%10u %s %s\n", tick, dir, BytesToHex(bytes).c_str());
-            };
-            program->txn.trace = print;
-            program->node->trace = [print](const char* what, const std::string& bytes, std::uint32_t tick) {
-                // A stranger is named by its address, not its bytes.
-                if (std::string_view(what) == "refused") {
-                    std::fprintf(stderr, "%10u refused a connection from %s\n", tick, bytes.c_str());
-                    return;
-                }
-                print(what, bytes, tick);
-            };
-        }
         nodeTimer.setInterval(1000);
         QObject::connect(&nodeTimer, &QTimer::timeout, [this] { program->node->TimerTick(); });
     }
@@ -666,7 +660,7 @@ int RunStream(Console& c, const std::vector<std::string>& rest) {
     constexpr std::uint32_t SilenceLimitMs = 10'000;
     SerialPortControl& port = c.program->platform.port;
     RecordReceiver receiver(port, c.program->platform.pump, c.program->platform.clock);
-    if (c.program->txn.trace) receiver.tap = [&c](const std::string& bytes, std::uint32_t tick) {
+    if (c.program->traffic.Listening()) receiver.tap = [&c](const std::string& bytes, std::uint32_t tick) {
         c.program->txn.trace("rx", bytes, tick);
     };
     RecordFramer framer(chars);
@@ -725,9 +719,18 @@ int RunWmctl(const std::vector<std::string>& args, const std::string& programDir
     if (!parsed) return Usage(problem);
     const Options& o = *parsed;
     const std::string& name = o.rest[0];
-    if (o.ports.size() > 1 || o.jobs > 0)
+    if (o.ports.size() > 1 || o.jobs > 0) {
+        // Each job's trace goes with its messages; one file for all would mix them.
+        if (!o.traceFile.empty()) return Usage("--trace-file traces one meter; use --trace with more than one port");
         return RunBatch({WmctlPaths(o, programDir).settingsFile.string(), programDir, o.trace, o.ports, o.jobs, o.rest});
+    }
+    TraceOutput trace;
+    if (!trace.Open(o.trace, o.traceFile, problem)) {
+        std::fprintf(stderr, "wmctl: %s\n", problem.c_str());
+        return 2;
+    }
     Console c(o, programDir);
+    trace.Attach(*c.program);
     if (o.batchJob) {
         const int code = name == "get" ? RunGet(c, o.rest) : name == "put" ? RunPut(c, o.rest) : Usage("");
         std::printf("%s\n", JobLine(c.jobStatus, c.jobAbandoned).c_str());

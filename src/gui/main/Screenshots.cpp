@@ -15,6 +15,7 @@
 #include "gui/main/frmEther.h"
 #include "gui/main/frmMMenu.h"
 #include "gui/main/frmPutPreview.h"
+#include "gui/main/frmTraffic.h"
 #include "platform/MemoryNodeSockets.h"
 #include "platform/MemorySerialPort.h"
 #include "platform/VirtualTime.h"
@@ -202,6 +203,26 @@ void ShootCommands(Shooter& shooter, Program& program, MemorySerialPort& port) {
         shooter.Take(window, "frmCmds");
     }
     port.peerReceive = nullptr;
+}
+
+// The Traffic window after a gross and a net reading, and a peak reading
+// the meter never answered.
+void ShootTraffic(Shooter& shooter, Program& program, MemorySerialPort& port, QWidget& parent) {
+    std::string line;
+    port.peerReceive = [&port, &line](char b) {
+        line += b;
+        if (!line.ends_with("\r\n")) return;
+        const std::string code = line.size() > 4 ? line.substr(line.size() - 4, 2) : std::string();
+        line.clear();
+        if (code == "B3") port.SendFromPeer(" +1250.5\r", 5000);
+        if (code == "B2") port.SendFromPeer(" +1003.0\r", 5000);
+    };
+    frmTraffic window(program, &parent);
+    window.show();
+    MeterLink& meter = program;
+    for (const char* reading : {"B3", "B2", "B4"}) (void)meter.AskAscii(reading);
+    port.peerReceive = nullptr;
+    shooter.Take(window, "frmTraffic");
 }
 
 // The readings list after a few seconds of a meter sending a reading every
@@ -472,6 +493,7 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
     ShootCalibration(shooter, program, port, kScTypeDC, 1, "frmCalib-dc");
     ShootCalibration(shooter, program, port, kScTypeLoadCell, 4, "frmCalib-load-cell");
     ShootCommands(shooter, program, port);
+    ShootTraffic(shooter, program, port, window);
     ShootList(shooter, program, port, time);
     ShootCharts(shooter, program, time, port);
     ShootEther(shooter, std::filesystem::path(work.path().toStdString()), helpFolder);

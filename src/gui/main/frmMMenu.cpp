@@ -27,6 +27,7 @@
 #include "gui/help/frmMHELP.h"
 #include "gui/jumpers/frmJumper.h"
 #include "gui/setup/frmWTMenu.h"
+#include "gui/main/frmTraffic.h"
 #include "gui/calib/frmCalib.h"
 #include "gui/cmds/frmCmds.h"
 #include "gui/readings/frmList.h"
@@ -221,9 +222,11 @@ void frmMMenu::BuildMenus() {
 
     QMenu* view = AddMenu(nullptr, "mnuView", "&View");
     connect(view, &QMenu::aboutToShow, this, &frmMMenu::mnuView_Click);
-    connect(AddItem(view, "mnuSetup", "&Setup"), &QAction::triggered, this, &frmMMenu::mnuSetup_Click);
+    mnuSetup = AddItem(view, "mnuSetup", "&Setup");
+    connect(mnuSetup, &QAction::triggered, this, &frmMMenu::mnuSetup_Click);
     mnuMenu = AddItem(view, "mnuMenu", "Men&u");
     connect(mnuMenu, &QAction::triggered, this, &frmMMenu::mnuMenu_Click);
+    connect(AddItem(view, "mnuTraffic", "&Traffic"), &QAction::triggered, this, &frmMMenu::mnuTraffic_Click);
     mnuView = view->menuAction();
 
     QMenu* cmds = AddMenu(nullptr, "mnuCmds", "Co&mmands");
@@ -355,7 +358,10 @@ void frmMMenu::ApplyMenuStates() {
     mnuFile->setEnabled(idle);
     mnuMeter->setEnabled(meterOn_ && idle);
     mnuPut->setEnabled(putOn_);
-    mnuView->setEnabled(viewOn_ && idle);
+    // The heading stays on for Traffic; the setup's views need a setup.
+    mnuView->setEnabled(idle);
+    mnuSetup->setEnabled(viewOn_);
+    mnuMenu->setEnabled(viewOn_);
     mnuCmds->setEnabled(cmdsOn_ && idle);
     mnuMRdgs->setEnabled(rdgsOn_ && idle);
     mnuJmps->setEnabled(idle);
@@ -688,6 +694,20 @@ void frmMMenu::mnuMenu_Click() {
     view->show();
     hide();
 }
+
+void frmMMenu::mnuTraffic_Click() {
+    if (traffic_) {
+        traffic_->show();
+        traffic_->raise();
+        traffic_->activateWindow();
+        return;
+    }
+    traffic_ = new frmTraffic(program_, this);
+    traffic_->setAttribute(Qt::WA_DeleteOnClose);
+    traffic_->show();
+}
+
+frmTraffic* frmMMenu::TrafficWindow() const { return traffic_; }
 
 void frmMMenu::mnuCmds_Click() {
     if (Refused()) return;

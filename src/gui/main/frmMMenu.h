@@ -29,6 +29,7 @@ class frmCalib;
 class frmCmds;
 class frmConnection;
 class frmList;
+class frmTraffic;
 class frmJumper;
 class frmMHELP;
 class ReadingsChart;
@@ -100,6 +101,10 @@ public:
     void mnuView_Click();
     void mnuSetup_Click();
     void mnuMenu_Click();
+    // View > Traffic: the frames on the wire, beside this window; reached
+    // without a setup too, so a Get that fails can be watched.
+    void mnuTraffic_Click();
+    [[nodiscard]] frmTraffic* TrafficWindow() const;
     void mnuCmds_Click();
     void mnuCmdsGo_Click();
     // The commands window while it is open.
@@ -177,6 +182,7 @@ private:
     QAction* mnuPut = nullptr;
     QAction* mnuView = nullptr;
     QAction* mnuMenu = nullptr;
+    QAction* mnuSetup = nullptr;
     QAction* mnuCmds = nullptr;
     QAction* mnuMRdgs = nullptr;
     QAction* mnuCalib = nullptr;
@@ -201,6 +207,7 @@ private:
     QPointer<ReadingsChart> chart_;
     QPointer<frmMHELP> setupHelp_;
     QPointer<frmConnection> connection_;
+    QPointer<frmTraffic> traffic_;
     std::vector<QPointer<frmJumper>> jumpers_;
 
     QStringList lines_;
