@@ -102,6 +102,9 @@ TEST_F(ConnectionWindow, findIsOffUntilASearchIsGivenAndFillsTheFoundLink) {
     frmConnection* window = Open();
     ASSERT_NE(window, nullptr);
     auto* find = Control<QPushButton>(window, "cmdFind");
+    EXPECT_TRUE(find->isEnabled()) << "the main window gives the window its scan";
+    window->findMeter = nullptr;
+    window->UpdateFindButton();
     EXPECT_FALSE(find->isEnabled());
     window->findMeter = [](frmConnection& w) {
         LinkSettings found;

@@ -31,7 +31,7 @@ TEST(OpenAtStart, theNamedFileIsOpenedAsOpenSetupOpensIt) {
     EXPECT_EQ(rig.dialogs.boxes[1].id, MessageId::SetupFileProblem);
     EXPECT_EQ(rig.dialogs.boxes[1].title, rig.dialogs.boxes[0].title);
     EXPECT_TRUE(rig.program.SetupFileName.empty());
-    EXPECT_FALSE(rig.Item("mnuView")->isEnabled());
+    EXPECT_FALSE(rig.Item("mnuSetup")->isEnabled());
 
     // A setup file: loaded, named, and View and Put come on as after Open.
     DefaultData(rig.program);
@@ -42,7 +42,7 @@ TEST(OpenAtStart, theNamedFileIsOpenedAsOpenSetupOpensIt) {
     EXPECT_EQ(rig.dialogs.boxes.size(), 2u);
     EXPECT_EQ(rig.program.SetupFileName, good.string());
     EXPECT_EQ(rig.program.setup.text, std::string(DefaultSetupText));
-    EXPECT_TRUE(rig.Item("mnuView")->isEnabled());
+    EXPECT_TRUE(rig.Item("mnuSetup")->isEnabled());
     EXPECT_TRUE(rig.Item("mnuPut")->isEnabled());
 }
 
