@@ -28,6 +28,12 @@ inline std::filesystem::path MakeTestFolder() {
     return dir;
 }
 
+// Settings.SSS for the simulated meter as it starts: Custom ASCII at 9600
+// baud, meter address 1, revision 7, a serial line.
+inline void WriteAsciiSettings(const std::filesystem::path& file) {
+    std::ofstream(file, std::ios::binary) << "05010001001000710\r\n" << std::string(28, '0') << "1\r\n";
+}
+
 inline std::string Bin(const std::string& name) { return std::string(WM_BIN_DIR) + "/" + name; }
 
 // Reads from fd until a line end or the deadline.

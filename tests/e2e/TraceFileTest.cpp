@@ -16,9 +16,7 @@ struct TraceFile : ::testing::Test {
     std::filesystem::path dir;
     void SetUp() override {
         dir = MakeTestFolder();
-        // Custom ASCII at 9600 baud, meter address 1, port type 1.
-        std::ofstream(dir / "Settings.SSS", std::ios::binary) << "05010001001000710\r\n"
-                                                              << std::string(28, '0') << "1\r\n";
+        WriteAsciiSettings(dir / "Settings.SSS");
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
     std::vector<std::string> WmArgs(const SimProcess& sim, std::vector<std::string> args) const {

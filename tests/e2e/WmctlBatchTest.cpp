@@ -72,12 +72,6 @@ TEST(WmctlBatchForm, portsJobLinesAndTheSummary) {
               "/dev/ttyS1      not run           -        -\n");
 }
 
-// Settings.SSS for the simulated meters: Custom ASCII at 9600 baud, meter
-// address 1, revision 7, a serial line.
-void WriteSettings(const std::filesystem::path& file) {
-    std::ofstream(file, std::ios::binary) << "05010001001000710\r\n" << std::string(28, '0') << "1\r\n";
-}
-
 std::string FileBytes(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -103,7 +97,7 @@ struct WmctlBatch : ::testing::Test {
     std::filesystem::path dir;
     void SetUp() override {
         dir = MakeTestFolder();
-        WriteSettings(dir / "Settings.SSS");
+        WriteAsciiSettings(dir / "Settings.SSS");
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
     RunResult Wm(std::vector<std::string> args) {
