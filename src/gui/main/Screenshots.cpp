@@ -1,5 +1,7 @@
 #include "gui/main/Screenshots.h"
 
+#include <QLabel>
+
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
@@ -12,6 +14,7 @@
 #include "comm/Connection.h"
 #include "app/Program.h"
 #include "gui/main/QtOperator.h"
+#include "gui/main/frmConnection.h"
 #include "gui/main/frmEther.h"
 #include "gui/main/frmMMenu.h"
 #include "gui/main/frmPutPreview.h"
@@ -397,6 +400,16 @@ int RenderScreenshots(const QString& folder, const std::filesystem::path& helpFo
         if (!menu->objectName().startsWith("mnu")) continue; // the bar's own overflow menu
         menu->adjustSize();
         shooter.Take(*menu, menu->objectName());
+    }
+    // File > Connection... with the settings file's link.
+    window.mnuConnection_Click();
+    if (frmConnection* connection = window.ConnectionWindow()) {
+        // The settings live in a temporary folder here; show where an
+        // installed program keeps them, so the picture stays the same.
+        if (auto* file = connection->findChild<QLabel*>("lblFile"))
+            file->setText("Settings file ~/.config/wmsetup/Settings.SSS");
+        shooter.Take(*connection, "frmConnection");
+        connection->close();
     }
 
     window.cmdOK_Click();
