@@ -187,19 +187,25 @@ private:
     int readings_ = 0;
 };
 
-// The commands window after a gross reading from a meter that answers the
-// three reading requests in Custom ASCII.
-void ShootCommands(Shooter& shooter, Program& program, MemorySerialPort& port) {
-    std::string line;
-    port.peerReceive = [&port, &line](char b) {
+// A meter that answers the gross and net reading requests in Custom ASCII,
+// and the peak request too when answerPeak; `line` collects the request.
+void AnswerReadings(MemorySerialPort& port, std::string& line, bool answerPeak) {
+    port.peerReceive = [&port, &line, answerPeak](char b) {
         line += b;
         if (!line.ends_with("\r\n")) return;
         const std::string code = line.size() > 4 ? line.substr(line.size() - 4, 2) : std::string();
         line.clear();
         if (code == "B3") port.SendFromPeer(" +1250.5\r", 5000);
         if (code == "B2") port.SendFromPeer(" +1003.0\r", 5000);
-        if (code == "B4") port.SendFromPeer(" +1498.5\r", 5000);
+        if (code == "B4" && answerPeak) port.SendFromPeer(" +1498.5\r", 5000);
     };
+}
+
+// The commands window after a gross reading from a meter that answers the
+// three reading requests in Custom ASCII.
+void ShootCommands(Shooter& shooter, Program& program, MemorySerialPort& port) {
+    std::string line;
+    AnswerReadings(port, line, true);
     {
         frmCmds window(program);
         window.show();
@@ -213,14 +219,7 @@ void ShootCommands(Shooter& shooter, Program& program, MemorySerialPort& port) {
 // the meter never answered.
 void ShootTraffic(Shooter& shooter, Program& program, MemorySerialPort& port, QWidget& parent) {
     std::string line;
-    port.peerReceive = [&port, &line](char b) {
-        line += b;
-        if (!line.ends_with("\r\n")) return;
-        const std::string code = line.size() > 4 ? line.substr(line.size() - 4, 2) : std::string();
-        line.clear();
-        if (code == "B3") port.SendFromPeer(" +1250.5\r", 5000);
-        if (code == "B2") port.SendFromPeer(" +1003.0\r", 5000);
-    };
+    AnswerReadings(port, line, false);
     frmTraffic window(program, &parent);
     window.show();
     MeterLink& meter = program;
